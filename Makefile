@@ -1,0 +1,33 @@
+# The two everyday commands: `make run` builds and starts the controller, `make test` builds and
+# runs every test. Both install what is missing first.
+BUILD ?= build
+
+ifeq ($(OS),Windows_NT)
+CONFIGURE_FLAGS :=
+DEPS :=
+else
+CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.cmake
+DEPS := tools/install-deps
+endif
+
+.PHONY: all deps build run test clean
+
+all: build
+
+deps:
+	$(if $(DEPS),@$(DEPS))
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release $(CONFIGURE_FLAGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j2
+
+run: build
+	tools/run-controller $(BUILD)
+
+test: build
+	tools/test-session $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,82 @@
+#include "code/code_window.h"
+
+#include "code/controller_state.h"
+#include "code/display_code.h"
+#include "settings/error_codes.h"
+
+namespace {
+
+constexpr UINT codeWindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+// The resources hold no icon of this number, so the class ends up without one, which a
+// captionless tool window never shows.
+constexpr WORD codeWindowIconId = 101;
+
+void onCreate(HWND window) { SetTimer(window, codeWindowTimerId, codeWindowLifetimeMs, nullptr); }
+
+void onPaint(HWND window) {
+    HWND previousForeground = GetForegroundWindow();
+    BringWindowToTop(window);
+    // Invalidate without erasing: the window has no background and draws nothing but the code.
+    InvalidateRect(window, nullptr, FALSE);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    paintDisplayCode(dc, controller.currentCode);
+    EndPaint(window, &paint);
+    SetForegroundWindow(previousForeground);
+}
+
+void onTimer(HWND window, UINT_PTR timerId) {
+    if (timerId == codeWindowTimerId)
+        DestroyWindow(window);
+}
+
+} // namespace
+
+LRESULT CALLBACK codeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        onCreate(window);
+        break;
+    case WM_PAINT:
+        onPaint(window);
+        break;
+    case WM_TIMER:
+        onTimer(window, wParam);
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int registerCodeWindowClass() {
+    WNDCLASSA existing;
+    if (GetClassInfoA(controller.moduleInstance, codeWindowClassName, &existing))
+        return 1;
+
+    WNDCLASSA windowClass{};
+    windowClass.style = codeWindowClassStyle;
+    windowClass.lpfnWndProc = codeWindowProc;
+    windowClass.hInstance = controller.moduleInstance;
+    windowClass.hIcon = LoadIconA(controller.moduleInstance, MAKEINTRESOURCEA(codeWindowIconId));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = codeWindowClassName;
+    if (!RegisterClassA(&windowClass)) {
+        controller.lastError = ErrorRegisterCodeWindowClass;
+        return 0;
+    }
+    return 1;
+}
+
+int openCodeWindow() {
+    if (!registerCodeWindowClass())
+        return 0;
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, codeWindowClassName, codeWindowTitle, WS_POPUP,
+                                  0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                  GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                  controller.moduleInstance, nullptr);
+    if (!window) {
+        controller.lastError = ErrorCreateCodeWindow;
+        return 0;
+    }
+    ShowWindow(window, SW_SHOWNORMAL);
+    return 1;
+}

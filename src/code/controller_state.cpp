@@ -1,0 +1,3 @@
+#include "code/controller_state.h"
+
+ControllerState controller{};

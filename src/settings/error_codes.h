@@ -1,0 +1,42 @@
+#pragma once
+// The error codes left in ControllerState::lastError; 0 means none.
+
+#include <cstdint>
+
+enum ErrorCode : int32_t {
+    ErrorNone = 0,
+    ErrorWriteControllerKey = 1,
+    ErrorWriteSettingsKey = 2,
+    ErrorWriteActive = 3,
+    ErrorWriteReverse = 4,
+    ErrorWriteTested = 5,
+    ErrorWriteVersion = 6,
+    ErrorWriteHardware = 7,
+    ErrorWriteLcdMode = 8,
+    ErrorWriteMode = 9,
+    ErrorWriteHotKey1 = 10,
+    ErrorWriteHotKey2 = 11,
+    ErrorWriteHotKey3 = 12,
+    ErrorReadControllerKey = 13,
+    ErrorReadSettingsKey = 14,
+    ErrorReadActive = 15,
+    ErrorReadReverse = 16,
+    ErrorReadTested = 17,
+    ErrorReadVersion = 18,
+    ErrorReadHardware = 19,
+    ErrorReadLcdMode = 20,
+    ErrorReadMode = 21,
+    ErrorReadHotKey1 = 22,
+    ErrorReadHotKey2 = 23,
+    ErrorReadHotKey3 = 24,
+    ErrorRegisterCodeWindowClass = 25,
+    ErrorCreateCodeWindow = 26,
+    ErrorRegisterMainWindowClass = 29,
+    ErrorCreateMainWindow = 30,
+    ErrorCreateAboutDialog = 33,
+    ErrorCreatePropertiesDialog = 34,
+    ErrorCreateTestDialog = 35,
+    ErrorRegisterHotKey1 = 37,
+    ErrorRegisterHotKey2 = 38,
+    ErrorRegisterHotKey3 = 39,
+};

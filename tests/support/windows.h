@@ -1,0 +1,13 @@
+#pragma once
+// Finding the windows that the program under test made.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Top-level windows of a class (any process), newest first as the system lists them.
+std::vector<HWND> topLevelWindowsOfClass(const char* className);
+
+std::string windowText(HWND window);
+std::string className(HWND window);

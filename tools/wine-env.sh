@@ -1,0 +1,75 @@
+# Shared by the run and test helpers: a throwaway 32-bit Wine prefix under the build folder,
+# a virtual X display when there is none, and one wineserver kept alive for a whole run.
+# Sourced, not run. Keeps Wine out of the build itself.
+
+WINE_TIMEOUT=${WINE_TIMEOUT:-300}
+
+wine_env_init() { # prefix-folder
+    export WINEPREFIX="$1"
+    export WINEARCH=win32
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# Settings that make a prefix fit for unattended runs: no crash dialog (it would block forever on
+# a virtual display), and a virtual desktop that repaints behind closed windows and shows a taskbar.
+wine_prefix_settings() {
+    cat <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+
+[HKEY_CURRENT_USER\Control Panel\Colors]
+"Background"="128 128 128"
+REG
+}
+
+wine_prefix_ensure() {
+    [ -f "$WINEPREFIX/.zezizer-ready" ] && return 0
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    timeout "$WINE_TIMEOUT" wineboot -i >/dev/null 2>&1 || { echo "wine-env: wineboot failed" >&2; return 1; }
+    local reg="$WINEPREFIX/zezizer-settings.reg"
+    wine_prefix_settings >"$reg"
+    timeout "$WINE_TIMEOUT" wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+    timeout "$WINE_TIMEOUT" wineserver -k >/dev/null 2>&1 || true
+    timeout "$WINE_TIMEOUT" wineserver -w >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.zezizer-ready"
+}
+
+# Starts Xvfb on a free display when DISPLAY is empty; sets WINE_ENV_XVFB_PID when it did.
+wine_display_ensure() {
+    WINE_ENV_XVFB_PID=""
+    [ -n "${DISPLAY:-}" ] && return 0
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    WINE_ENV_XVFB_PID=$!
+    local number
+    read -r -t 20 number <"$fifo" || true
+    rm -f "$fifo"
+    if [ -z "$number" ]; then
+        echo "wine-env: Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=":$number"
+}
+
+wine_display_stop() {
+    if [ -n "${WINE_ENV_XVFB_PID:-}" ]; then
+        kill "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+        wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    fi
+}
+
+# Keeps one wineserver up for the whole run, so each program does not pay for a cold start.
+wine_server_hold() { timeout "$WINE_TIMEOUT" wineserver -p >/dev/null 2>&1 || true; }
+wine_server_stop() { timeout 60 wineserver -k >/dev/null 2>&1 || true; }
