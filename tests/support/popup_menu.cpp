@@ -1,0 +1,103 @@
+#include "support/popup_menu.h"
+
+#include "support/windows.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr char popupMenuClass[] = "#32768";
+constexpr DWORD watchIntervalMs = 10;
+
+std::string describeItem(HMENU menu, UINT position) {
+    char text[256] = {};
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_STATE;
+    info.dwTypeData = text;
+    info.cch = sizeof(text);
+    if (!GetMenuItemInfoA(menu, position, TRUE, &info))
+        return "(unreadable)";
+    if (info.fType & MFT_SEPARATOR)
+        return "---";
+    const UINT state = GetMenuState(menu, position, MF_BYPOSITION);
+    std::string line = (state & MF_CHECKED) ? "[x] " : "";
+    line += text;
+    line += " (" + std::to_string(info.wID) + ")";
+    if (state & (MF_GRAYED | MF_DISABLED))
+        line += " [disabled]";
+    if (info.fType != MFT_STRING)
+        line += " [type " + std::to_string(info.fType) + "]";
+    return line;
+}
+
+struct MenuSearch {
+    DWORD process;
+    std::vector<HWND> menus;
+};
+
+BOOL CALLBACK collectMenus(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<MenuSearch*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == search->process && IsWindowVisible(window) &&
+        className(window) == popupMenuClass)
+        search->menus.push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<std::string> describeMenu(HMENU menu) {
+    std::vector<std::string> lines;
+    const int count = GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position)
+        lines.push_back(describeItem(menu, static_cast<UINT>(position)));
+    return lines;
+}
+
+PopupMenuWatcher::PopupMenuWatcher() : thread_([this] { watch(); }) {}
+
+PopupMenuWatcher::~PopupMenuWatcher() {
+    stopping_ = true;
+    thread_.join();
+}
+
+std::vector<SeenPopupMenu> PopupMenuWatcher::seen() const {
+    std::lock_guard guard(lock_);
+    return seen_;
+}
+
+void PopupMenuWatcher::watch() {
+    std::vector<HWND> open;
+    while (!stopping_) {
+        MenuSearch search{GetCurrentProcessId(), {}};
+        EnumWindows(collectMenus, reinterpret_cast<LPARAM>(&search));
+        // A menu counts once for as long as it stays open.
+        std::vector<HWND> stillOpen;
+        for (HWND menu : search.menus)
+            if (std::find(open.begin(), open.end(), menu) != open.end() || record(menu))
+                stillOpen.push_back(menu);
+        open = stillOpen;
+        Sleep(watchIntervalMs);
+    }
+}
+
+bool PopupMenuWatcher::record(HWND menuWindow) {
+    // The menu's own loop runs on the thread that shows it; it answers this while it waits.
+    auto menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+    if (!menu)
+        return false;
+    SeenPopupMenu seen;
+    seen.menu = menu;
+    seen.items = describeMenu(menu);
+    RECT rect{};
+    GetWindowRect(menuWindow, &rect);
+    seen.topLeft = {rect.left, rect.top};
+    {
+        std::lock_guard guard(lock_);
+        seen_.push_back(seen);
+    }
+    PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+    return true;
+}
