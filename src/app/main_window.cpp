@@ -4,6 +4,8 @@
 #include "app/hot_keys.h"
 #include "app/menu_ids.h"
 #include "app/tray_icon.h"
+#include "app/tray_menu.h"
+#include "code/commands.h"
 #include "code/controller_state.h"
 #include "resource.h"
 #include "settings/error_report.h"
@@ -30,12 +32,113 @@ LRESULT onPaint(HWND window) {
     return 0;
 }
 
+// Menu items that send one command.
+struct CommandItem {
+    MenuId id;
+    DisplayCommand command;
+};
+
+constexpr CommandItem commandItems[] = {
+    {MenuStereoNormal, StereoNormal},
+    {MenuStereoReverse, StereoReverse},
+    {MenuStereoOnResync, StereoOnResync},
+    {MenuStereoOn, StereoOn},
+    {MenuLcdMode1, LcdMode1},
+    {MenuLcdMode2, LcdMode2},
+    {MenuLcdModeOff, LcdModeOff},
+};
+
+// Menu items that change the stereo mode.
+struct ModeItem {
+    MenuId id;
+    StereoMode mode;
+};
+
+constexpr ModeItem modeItems[] = {
+    {MenuPageFlip, ModePageFlip},
+    {MenuOverUnder, ModeOverUnder},
+    {MenuInterleaved, ModeInterleaved},
+};
+
+void sendReportingFailure(DisplayCommand command) {
+    if (!sendCommand(command))
+        reportError(controller.lastError);
+}
+
 void onCommand(HWND window, WORD id) {
     switch (id) {
     case MenuExit:
         runExitSequence(window);
+        return;
+    case MenuProperties:
+        stereoOff();
+        return;
+    case MenuStereoOff:
+        stereoOff();
+        return;
+    }
+    for (const CommandItem& item : commandItems)
+        if (item.id == id)
+            sendReportingFailure(item.command);
+    for (const ModeItem& item : modeItems)
+        if (item.id == id)
+            setMode(item.mode);
+}
+
+void onTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage) {
+    if (iconId != trayIconId)
+        return;
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+        // Other hardware than the default takes no command from this menu.
+        if (controller.hardware == 0)
+            showPopupMenu(window, createLeftClickMenu());
+        break;
+    case WM_LBUTTONDBLCLK:
+        stereoOff();
+        break;
+    case WM_RBUTTONDOWN:
+        showPopupMenu(window, createRightClickMenu());
         break;
     }
+}
+
+// The command of the first hot-key: the stereo-on command of the current mode.
+DisplayCommand stereoOnCommandOfMode() {
+    switch (controller.mode) {
+    case ModeInterleaved:
+        return StereoNormal;
+    case ModePageFlip:
+        return StereoOnResync;
+    default:
+        return StereoOn;
+    }
+}
+
+void runHotKey(int id) {
+    switch (id) {
+    case hotKey1Id:
+        sendReportingFailure(stereoOnCommandOfMode());
+        break;
+    case hotKey2Id:
+        if (controller.mode == ModeInterleaved)
+            sendReportingFailure(StereoReverse);
+        break;
+    case hotKey3Id:
+        stereoOff();
+        break;
+    }
+}
+
+LRESULT onHotKey(HWND window, int id) {
+    // The Properties dialog edits the hot-keys and the mode: none acts while it is open.
+    if (controller.propertiesWindow)
+        return 0;
+    HWND previous = GetActiveWindow();
+    SetForegroundWindow(window);
+    runHotKey(id);
+    SetForegroundWindow(previous);
+    return 0;
 }
 
 void onTimer(UINT_PTR timerId) {
@@ -59,6 +162,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_TIMER:
         onTimer(wParam);
+        break;
+    case WM_HOTKEY:
+        return onHotKey(window, static_cast<int>(wParam));
+    case trayCallbackMessage:
+        onTrayNotify(window, wParam, lParam);
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -1,0 +1,497 @@
+// The hidden main window driven as the tray and the keyboard drive it: tray clicks, menu
+// choices and hot-keys, with the state, the stored settings and the code windows they leave.
+
+#include "app/hot_keys.h"
+#include "app/main_window.h"
+#include "app/tray_icon.h"
+#include "code/code_window.h"
+#include "code/controller_state.h"
+#include "settings/settings_store.h"
+#include "support/message_box.h"
+#include "support/popup_menu.h"
+#include "support/stored_settings.h"
+#include "support/wait.h"
+#include "support/windows.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr UINT trayMessage = 666;
+constexpr WPARAM trayIcon = 6666;
+constexpr int hotKeyNormal = 30003;
+constexpr int hotKeyReverse = 30002;
+constexpr int hotKeyOff = 30001;
+constexpr int32_t ctrlF10 = 0x279;
+constexpr int32_t ctrlF9 = 0x278;
+constexpr int32_t extendedFlag = 0x800;
+constexpr int32_t noCode = 0;
+
+const Lines interleavedOffMenu{
+    "[x] Interleaved (40006)", "Over/Under (40005)",       "Page Flip (40004)",        "---",
+    "Stereo - Normal (40011)", "Stereo - Reverse (40012)", "[x] Stereo - Off (40013)", "---",
+    "LCD Mode 1 (40501)",      "LCD Mode 2 (40502)",       "[x] LCD Mode Off (40505)"};
+const Lines windowItems{"About... (40003)", "Properties... (40002)", "---", "Exit (40001)"};
+
+Lines rightClickMenu(const Lines& controllerItems) {
+    Lines lines = controllerItems;
+    lines.push_back("---");
+    lines.insert(lines.end(), windowItems.begin(), windowItems.end());
+    return lines;
+}
+
+// A window of "another program" that holds hot-keys of its own.
+class OtherWindow {
+  public:
+    OtherWindow()
+        : window_(CreateWindowExA(0, "STATIC", "other program", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                  nullptr, nullptr, nullptr)) {}
+    ~OtherWindow() {
+        for (int id : ids_)
+            UnregisterHotKey(window_, id);
+        DestroyWindow(window_);
+    }
+    OtherWindow(const OtherWindow&) = delete;
+    OtherWindow& operator=(const OtherWindow&) = delete;
+
+    HWND get() const { return window_; }
+    bool take(UINT modifiers, UINT key) {
+        const int id = static_cast<int>(ids_.size()) + 1;
+        if (!RegisterHotKey(window_, id, modifiers, key))
+            return false;
+        ids_.push_back(id);
+        return true;
+    }
+
+  private:
+    HWND window_;
+    std::vector<int> ids_;
+};
+
+// Whether a key combination is held by some window now: another one cannot register it.
+bool combinationTaken(UINT modifiers, UINT key) {
+    OtherWindow probe;
+    return !probe.take(modifiers, key);
+}
+
+void pressKeys(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *key;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+class MainWindow : public testing::Test {
+  protected:
+    void SetUp() override {
+        deleteStoredSettings();
+        controller = ControllerState{};
+        controller.moduleInstance = GetModuleHandleA(nullptr);
+        static const int classRegistered = registerMainWindowClass();
+        ASSERT_EQ(classRegistered, 1);
+    }
+
+    void TearDown() override {
+        closeCodeWindows();
+        if (window) {
+            removeTrayIcon(window);
+            DestroyWindow(window);
+        }
+        deleteStoredSettings();
+    }
+
+    // Creates the window as the program does at start; false when it could not.
+    bool create() {
+        window = createMainWindow();
+        controller.mainWindow = window;
+        return window != nullptr;
+    }
+
+    // Creates the window over settings stored by this very version.
+    bool createOverStoredSettings(int32_t mode, int32_t active, int32_t reverse, int32_t lcdMode,
+                                  int32_t hotKey1) {
+        makeVersionText();
+        storeText(storedControllerKey, "Version", controller.version);
+        storeNumber(storedControllerKey, "Active", active);
+        storeNumber(storedControllerKey, "Reverse", reverse);
+        storeNumber(storedControllerKey, "Tested", 1);
+        storeNumber(storedSettingsKey, "Hardware", 0);
+        storeNumber(storedSettingsKey, "Mode", mode);
+        storeNumber(storedSettingsKey, "LCD Mode", lcdMode);
+        storeNumber(storedSettingsKey, "Hot-Key 1", hotKey1);
+        storeNumber(storedSettingsKey, "Hot-Key 2", 0x27A);
+        storeNumber(storedSettingsKey, "Hot-Key 3", 0x27B);
+        return create();
+    }
+
+    void command(WORD id) { SendMessageA(window, WM_COMMAND, id, 0); }
+    void hotKey(int id) { SendMessageA(window, WM_HOTKEY, id, 0); }
+    void trayNotify(LPARAM mouseMessage, WPARAM icon = trayIcon) {
+        SendMessageA(window, trayMessage, icon, mouseMessage);
+    }
+
+    // The menus that one tray message showed (each closed again with Escape).
+    std::vector<SeenPopupMenu> menusOf(LPARAM mouseMessage, WPARAM icon = trayIcon) {
+        PopupMenuWatcher watcher;
+        trayNotify(mouseMessage, icon);
+        return watcher.seen();
+    }
+
+    // The code windows that are open now; commands show their code synchronously.
+    static size_t codeWindowsOpen() { return topLevelWindowsOfClass(codeWindowClassName).size(); }
+
+    static void closeCodeWindows() {
+        for (HWND code : topLevelWindowsOfClass(codeWindowClassName))
+            DestroyWindow(code);
+    }
+
+    HWND window = nullptr;
+};
+
+TEST_F(MainWindow, ARightClickShowsTheControllerMenuThenAboutPropertiesAndExit) {
+    ASSERT_TRUE(create());
+    const auto menus = menusOf(WM_RBUTTONDOWN);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].items, rightClickMenu(interleavedOffMenu));
+    EXPECT_FALSE(IsMenu(menus[0].menu)) << "the menu was not destroyed after use";
+}
+
+TEST_F(MainWindow, ALeftClickShowsTheControllerMenuAloneAtTheCursor) {
+    ASSERT_TRUE(create());
+    ASSERT_TRUE(SetCursorPos(200, 150));
+    const auto menus = menusOf(WM_LBUTTONDOWN);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].items, interleavedOffMenu);
+    EXPECT_EQ(menus[0].topLeft.x, 200);
+    EXPECT_EQ(menus[0].topLeft.y, 150);
+    EXPECT_FALSE(IsMenu(menus[0].menu));
+}
+
+TEST_F(MainWindow, WithOtherHardwareALeftClickShowsNothingAndARightClickOnlyTheWindowItems) {
+    ASSERT_TRUE(create());
+    controller.hardware = 1;
+    EXPECT_TRUE(menusOf(WM_LBUTTONDOWN).empty());
+    const auto menus = menusOf(WM_RBUTTONDOWN);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].items, windowItems);
+}
+
+TEST_F(MainWindow, OtherMouseMessagesAndOtherIconsShowNoMenu) {
+    ASSERT_TRUE(create());
+    for (LPARAM mouse :
+         {WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_RBUTTONDBLCLK, WM_MBUTTONDOWN})
+        EXPECT_TRUE(menusOf(mouse).empty()) << "mouse message " << mouse;
+    EXPECT_TRUE(menusOf(WM_RBUTTONDOWN, trayIcon + 1).empty());
+    EXPECT_TRUE(menusOf(WM_LBUTTONDOWN, 0).empty());
+}
+
+TEST_F(MainWindow, ADoubleClickSwitchesStereoOff) {
+    ASSERT_TRUE(create());
+    controller.active = 1;
+    trayNotify(WM_LBUTTONDBLCLK);
+    EXPECT_EQ(controller.active, 0);
+    EXPECT_EQ(controller.currentCode, StereoOff);
+    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+    EXPECT_EQ(codeWindowsOpen(), 1u);
+}
+
+struct CommandCase {
+    WORD id;
+    int32_t code;
+    int32_t active;
+    int32_t reverse;
+    int32_t lcdMode;
+};
+
+TEST_F(MainWindow, EachStereoAndLcdItemSendsItsCommandAndStoresTheState) {
+    // Before each item: stereo off, eyes reversed, LCD mode 1.
+    const CommandCase cases[] = {
+        {40011, 1, 1, 0, 1}, {40012, 2, 1, 1, 1}, {40013, 1000, 0, 1, 1}, {40014, 3, 1, 0, 1},
+        {40015, 4, 1, 0, 1}, {40501, 5, 0, 1, 1}, {40502, 6, 0, 1, 2},    {40505, 7, 0, 1, 0},
+    };
+    ASSERT_TRUE(create());
+    for (const CommandCase& item : cases) {
+        controller.active = 0;
+        controller.reverse = 1;
+        controller.lcdMode = 1;
+        controller.currentCode = noCode;
+        command(item.id);
+        EXPECT_EQ(controller.currentCode, item.code) << "item " << item.id;
+        EXPECT_EQ(codeWindowsOpen(), 1u) << "item " << item.id;
+        EXPECT_EQ(controller.active, item.active) << "item " << item.id;
+        EXPECT_EQ(controller.reverse, item.reverse) << "item " << item.id;
+        EXPECT_EQ(controller.lcdMode, item.lcdMode) << "item " << item.id;
+        EXPECT_EQ(storedNumber(storedControllerKey, "Active"), DWORD(item.active));
+        EXPECT_EQ(storedNumber(storedControllerKey, "Reverse"), DWORD(item.reverse));
+        EXPECT_EQ(storedNumber(storedSettingsKey, "LCD Mode"), DWORD(item.lcdMode));
+        closeCodeWindows();
+    }
+}
+
+TEST_F(MainWindow, OnlyTheLowWordOfTheCommandCounts) {
+    ASSERT_TRUE(create());
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(40012, 1), 0);
+    EXPECT_EQ(controller.currentCode, StereoReverse);
+    EXPECT_EQ(controller.reverse, 1);
+}
+
+TEST_F(MainWindow, AModeItemSwitchesStereoOffFirstAndStoresTheModeUntested) {
+    struct ModeCase {
+        WORD id;
+        int32_t mode;
+    };
+    ASSERT_TRUE(create());
+    for (const ModeCase item :
+         {ModeCase{40004, 1}, ModeCase{40005, 2}, ModeCase{40006, 0}, ModeCase{40006, 0}}) {
+        controller.active = 1;
+        controller.tested = 1;
+        controller.currentCode = noCode;
+        command(item.id);
+        EXPECT_EQ(controller.currentCode, StereoOff) << "item " << item.id;
+        EXPECT_EQ(codeWindowsOpen(), 1u) << "item " << item.id;
+        EXPECT_EQ(controller.active, 0);
+        EXPECT_EQ(controller.mode, item.mode);
+        EXPECT_EQ(controller.tested, 0);
+        EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), DWORD(item.mode));
+        EXPECT_EQ(storedNumber(storedControllerKey, "Tested"), 0u);
+        EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+        closeCodeWindows();
+    }
+}
+
+TEST_F(MainWindow, AModeItemWithStereoOffPaintsNothing) {
+    ASSERT_TRUE(create());
+    controller.tested = 1;
+    command(40004);
+    EXPECT_EQ(controller.currentCode, noCode);
+    EXPECT_EQ(codeWindowsOpen(), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 1u);
+    EXPECT_EQ(storedNumber(storedControllerKey, "Tested"), 0u);
+}
+
+TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
+    ASSERT_TRUE(create());
+    // Changed in memory only: a save would show in the registry.
+    controller.mode = ModeOverUnder;
+    controller.active = 1;
+    for (WORD id : {0, 40000, 40007, 40008, 40009, 40010, 40016, 40500, 40503, 40504, 40506}) {
+        command(id);
+        EXPECT_EQ(controller.currentCode, noCode) << "item " << id;
+        EXPECT_EQ(controller.active, 1) << "item " << id;
+    }
+    EXPECT_EQ(codeWindowsOpen(), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 0u);
+    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+}
+
+TEST_F(MainWindow, PropertiesSwitchesStereoOffFirst) {
+    ASSERT_TRUE(create());
+    controller.active = 1;
+    command(40002);
+    EXPECT_EQ(controller.active, 0);
+    EXPECT_EQ(controller.currentCode, StereoOff);
+}
+
+TEST_F(MainWindow, ExitShowsTheStereoOffCodeStoresAndEndsTheLoopOneAndAHalfSecondsLater) {
+    ASSERT_TRUE(create());
+    controller.active = 1;
+    controller.mode = ModePageFlip; // in memory only, so the exit's save shows
+    const ULONGLONG chosen = GetTickCount64();
+    command(40001);
+    EXPECT_EQ(controller.currentCode, StereoOff);
+    EXPECT_EQ(codeWindowsOpen(), 1u);
+    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 1u);
+
+    bool quit = false;
+    const ULONGLONG deadline = chosen + 3000;
+    while (!quit && GetTickCount64() < deadline) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                quit = true;
+            DispatchMessageA(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    const ULONGLONG elapsed = GetTickCount64() - chosen;
+    ASSERT_TRUE(quit) << "no quit message within 3 s";
+    EXPECT_GE(elapsed, 1400u);
+    EXPECT_LE(elapsed, 2000u);
+    // The exit timer is never killed: stop it here, so it posts no quit to later tests.
+    KillTimer(window, 50002);
+}
+
+struct HotKeyCase {
+    int32_t mode;
+    int id;
+    int32_t code;
+};
+
+TEST_F(MainWindow, HotKeysSendTheCommandOfTheMode) {
+    const HotKeyCase cases[] = {
+        {0, hotKeyNormal, 1},       {1, hotKeyNormal, 3},  {2, hotKeyNormal, 4},
+        {7, hotKeyNormal, 4},       {0, hotKeyReverse, 2}, {1, hotKeyReverse, noCode},
+        {2, hotKeyReverse, noCode}, {0, hotKeyOff, 1000},  {1, hotKeyOff, 1000},
+        {2, hotKeyOff, 1000},       {0, 30004, noCode},    {0, 1, noCode},
+    };
+    ASSERT_TRUE(create());
+    for (const HotKeyCase& item : cases) {
+        controller.mode = item.mode;
+        controller.active = 1;
+        controller.currentCode = noCode;
+        hotKey(item.id);
+        EXPECT_EQ(controller.currentCode, item.code) << "mode " << item.mode << ", id " << item.id;
+        EXPECT_EQ(codeWindowsOpen(), item.code == noCode ? 0u : 1u)
+            << "mode " << item.mode << ", id " << item.id;
+        EXPECT_EQ(controller.active, item.code == StereoOff ? 0 : 1);
+        closeCodeWindows();
+    }
+}
+
+TEST_F(MainWindow, NoHotKeyActsWhileThePropertiesDialogIsOpen) {
+    ASSERT_TRUE(create());
+    OtherWindow dialog;
+    controller.propertiesWindow = dialog.get();
+    controller.active = 1;
+    for (int id : {hotKeyNormal, hotKeyReverse, hotKeyOff})
+        hotKey(id);
+    EXPECT_EQ(controller.currentCode, noCode);
+    EXPECT_EQ(controller.active, 1);
+    EXPECT_EQ(codeWindowsOpen(), 0u);
+    controller.propertiesWindow = nullptr;
+}
+
+TEST_F(MainWindow, TheDefaultHotKeysAreHeldAndAKeyPressReachesThem) {
+    ASSERT_TRUE(create());
+    EXPECT_EQ(controller.lastError, 0);
+    for (UINT key : {VK_F10, VK_F11, VK_F12})
+        EXPECT_TRUE(combinationTaken(MOD_CONTROL, key)) << "Ctrl+F" << key - VK_F1 + 1;
+    EXPECT_FALSE(combinationTaken(MOD_CONTROL, VK_F9));
+
+    pressKeys({VK_CONTROL, VK_F11});
+    EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoReverse; }, 2000));
+}
+
+TEST_F(MainWindow, AHotKeyTakenByAnotherProgramLeavesItsCodeAndTheOthersStillWork) {
+    OtherWindow other;
+    ASSERT_TRUE(other.take(MOD_CONTROL, VK_F11));
+    ASSERT_TRUE(create());
+    EXPECT_EQ(controller.lastError, 38);
+
+    pressKeys({VK_CONTROL, VK_F10});
+    EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
+    pressKeys({VK_CONTROL, VK_F12});
+    EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoOff; }, 2000));
+}
+
+TEST_F(MainWindow, AnExtendedHotKeyValueRegistersTheSameKey) {
+    ASSERT_TRUE(createOverStoredSettings(0, 0, 0, 0, extendedFlag | ctrlF10));
+    ASSERT_EQ(controller.hotKey1, extendedFlag | ctrlF10);
+    EXPECT_EQ(controller.lastError, 0);
+    EXPECT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
+    pressKeys({VK_CONTROL, VK_F10});
+    EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
+}
+
+TEST_F(MainWindow, ChangingAHotKeyFreesTheOldCombinationAndTheNewOneFires) {
+    ASSERT_TRUE(create());
+    ASSERT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
+    // As the Properties dialog does it.
+    ASSERT_TRUE(registerHotKey(window, hotKeyNormal, ctrlF9));
+
+    OtherWindow other;
+    EXPECT_TRUE(other.take(MOD_CONTROL, VK_F10)) << "the old combination stayed registered";
+    pressKeys({VK_CONTROL, VK_F9});
+    EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
+}
+
+TEST_F(MainWindow, TheFirstStartWritesTheDefaults) {
+    ASSERT_TRUE(create());
+    EXPECT_EQ(controller.lastError, 0);
+    EXPECT_EQ(storedText(storedControllerKey, "Version"), "2.7.0.0");
+    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+    EXPECT_EQ(storedNumber(storedControllerKey, "Reverse"), 0u);
+    EXPECT_EQ(storedNumber(storedControllerKey, "Tested"), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Hardware"), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "LCD Mode"), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Hot-Key 1"), 633u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Hot-Key 2"), 634u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Hot-Key 3"), 635u);
+}
+
+TEST_F(MainWindow, SettingsOfAnotherVersionAreReplacedByTheDefaults) {
+    storeText(storedControllerKey, "Version", "1.0.0.0");
+    storeNumber(storedControllerKey, "Active", 1);
+    storeNumber(storedSettingsKey, "Mode", 2);
+    storeNumber(storedSettingsKey, "LCD Mode", 1);
+    storeNumber(storedSettingsKey, "Hot-Key 1", 0x241);
+    ASSERT_TRUE(create());
+    EXPECT_EQ(storedText(storedControllerKey, "Version"), "2.7.0.0");
+    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "LCD Mode"), 0u);
+    EXPECT_EQ(storedNumber(storedSettingsKey, "Hot-Key 1"), 633u);
+    EXPECT_EQ(controller.hotKey1, 633);
+    EXPECT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
+    EXPECT_FALSE(combinationTaken(MOD_CONTROL, 0x41));
+}
+
+TEST_F(MainWindow, MatchingSettingsAreLoadedAndTheMenuShowsThemChecked) {
+    ASSERT_TRUE(createOverStoredSettings(ModePageFlip, 1, 0, 2, ctrlF10));
+    EXPECT_EQ(controller.mode, ModePageFlip);
+    EXPECT_EQ(controller.tested, 1);
+    const auto menus = menusOf(WM_RBUTTONDOWN);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(
+        menus[0].items,
+        rightClickMenu({"Interleaved (40006)", "Over/Under (40005)", "[x] Page Flip (40004)", "---",
+                        "[x] Stereo - On/Resync (40014)", "Stereo - Off (40013)", "---",
+                        "LCD Mode 1 (40501)", "[x] LCD Mode 2 (40502)", "LCD Mode Off (40505)"}));
+}
+
+LRESULT CALLBACK refuseCodeWindows(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
+        if (!IS_INTRESOURCE(create->lpcs->lpszClass) &&
+            lstrcmpA(create->lpcs->lpszClass, codeWindowClassName) == 0)
+            return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainWindow, ACommandThatCannotShowItsCodeIsReportedOnce) {
+    ASSERT_TRUE(create());
+    HHOOK hook = SetWindowsHookExA(WH_CBT, refuseCodeWindows, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    for (auto send : {+[](HWND w) { SendMessageA(w, WM_COMMAND, 40011, 0); },
+                      +[](HWND w) { SendMessageA(w, WM_COMMAND, 40013, 0); },
+                      +[](HWND w) { SendMessageA(w, WM_HOTKEY, hotKeyNormal, 0); }}) {
+        MessageBoxWatcher boxes({"Lumo Controller Error"}, IDOK);
+        send(window);
+        const auto seen = boxes.seen();
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].text, "Cannot create Lumo Code Window.");
+        EXPECT_EQ(controller.lastError, 0) << "the report clears the code";
+    }
+    UnhookWindowsHookEx(hook);
+}
+
+} // namespace
