@@ -1,11 +1,12 @@
-// The controller's icon and tray tip, loaded from the resources that the program links, as the
-// shell and the tray load them.
+// The controller's icon, tray tip and interleave test pictures, loaded from the resources that
+// the program links, as the shell, the tray and the dialogs load them.
 
 #include "resource.h"
 #include "support/screen.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -112,6 +113,177 @@ TEST(TrayTip, LoadsAsTheProductName) {
     char text[50] = {};
     EXPECT_EQ(LoadStringA(module(), IDS_TRAY_TIP, text, sizeof(text)), 15);
     EXPECT_EQ(std::string(text), "Vorn Controller");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The interleave test pictures
+
+// Dark enough to be the letters' ink, which the calm background never is.
+constexpr int inkLuminance = 110;
+constexpr int pictureHeight = 256;
+constexpr int paletteEntries = 256;
+
+// A packed DIB resource as the dialog's picture control gets it: header, palette, rows.
+class Picture {
+  public:
+    explicit Picture(int id) {
+        HRSRC found = FindResourceA(module(), MAKEINTRESOURCEA(id), RT_BITMAP);
+        if (!found)
+            return;
+        bytes_ = SizeofResource(module(), found);
+        header_ = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module(), found)));
+    }
+
+    bool found() const { return header_ != nullptr; }
+    const BITMAPINFOHEADER& header() const { return *header_; }
+    int paletteSize() const {
+        return header_->biClrUsed ? static_cast<int>(header_->biClrUsed) : 1 << header_->biBitCount;
+    }
+    const RGBQUAD* palette() const {
+        return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header_) +
+                                                header_->biSize);
+    }
+    DWORD pixelBytes() const { return bytes_ - header_->biSize - paletteSize() * sizeof(RGBQUAD); }
+    // The colour at x in row y, counting rows from the top of the picture.
+    RGBQUAD pixel(int x, int y) const {
+        const int stride = (header_->biWidth + 3) / 4 * 4;
+        const BYTE* rows = reinterpret_cast<const BYTE*>(palette() + paletteSize());
+        const int stored = header_->biHeight - 1 - y;
+        return palette()[rows[stored * stride + x]];
+    }
+    bool inkAt(int x, int y) const {
+        const RGBQUAD c = pixel(x, y);
+        return luminance(c.rgbRed, c.rgbGreen, c.rgbBlue) < inkLuminance;
+    }
+    // The disc's amber fill: strong red and green, little blue; nothing else in the picture is.
+    bool discAt(int x, int y) const {
+        const RGBQUAD c = pixel(x, y);
+        return c.rgbRed > 200 && c.rgbGreen > 120 && c.rgbBlue < 100;
+    }
+
+  private:
+    const BITMAPINFOHEADER* header_ = nullptr;
+    DWORD bytes_ = 0;
+};
+
+// Where the pictures draw things, rows counted from the top; right and bottom excluded.
+constexpr RECT leftLetterBox{24, 24, 104, 120};
+constexpr RECT rightLetterBox{152, 24, 232, 120};
+constexpr RECT discBox{76, 136, 180, 232};
+constexpr int discRow = 184;
+constexpr double leftEyeDiscCentre = 132;
+constexpr double rightEyeDiscCentre = 124;
+constexpr int wideHalf = 256;
+
+bool inBox(const RECT& box, int x, int y) {
+    return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+}
+
+int inkInBox(const Picture& picture, const RECT& box, int parity, int xOffset = 0) {
+    int count = 0;
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x)
+            if (y % 2 == parity && picture.inkAt(x + xOffset, y))
+                ++count;
+    return count;
+}
+
+// The middle of the disc in one row, from its first and last pixel; -1 when the row has none.
+double discCentre(const Picture& picture, int y, int from, int to) {
+    int first = -1;
+    int last = -1;
+    for (int x = from; x < to; ++x)
+        if (picture.discAt(x, y)) {
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+    return first < 0 ? -1 : (first + last + 1) / 2.0;
+}
+
+void expectPictureFormat(const Picture& picture, int width) {
+    ASSERT_TRUE(picture.found());
+    const BITMAPINFOHEADER& header = picture.header();
+    EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));
+    EXPECT_EQ(header.biWidth, width);
+    EXPECT_EQ(header.biHeight, pictureHeight) << "positive: stored bottom-up";
+    EXPECT_EQ(header.biPlanes, 1);
+    EXPECT_EQ(header.biBitCount, 8);
+    EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
+    EXPECT_EQ(picture.paletteSize(), paletteEntries);
+    EXPECT_EQ(picture.pixelBytes(), static_cast<DWORD>(width * pictureHeight));
+}
+
+TEST(InterleaveTestPicture, IsAn8BitBottomUpPictureOf256By256WithA256ColourPalette) {
+    const Picture picture(IDB_INTERLEAVE_TEST);
+    expectPictureFormat(picture, 256);
+    EXPECT_EQ(picture.pixelBytes(), 65536u);
+
+    HBITMAP loaded = static_cast<HBITMAP>(
+        LoadImageA(module(), MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(bitmapSize(loaded).cx, 256);
+    EXPECT_EQ(bitmapSize(loaded).cy, 256);
+    DeleteObject(loaded);
+}
+
+TEST(InterleaveTestPicture, TheTopRowAndEveryEvenRowShowRAndTheOddRowsShowL) {
+    const Picture picture(IDB_INTERLEAVE_TEST);
+    ASSERT_TRUE(picture.found());
+    EXPECT_GT(inkInBox(picture, rightLetterBox, 0), 1000);
+    EXPECT_EQ(inkInBox(picture, rightLetterBox, 1), 0);
+    EXPECT_GT(inkInBox(picture, leftLetterBox, 1), 1000);
+    EXPECT_EQ(inkInBox(picture, leftLetterBox, 0), 0);
+}
+
+TEST(InterleaveTestPicture, TheDiscIsFurtherRightForTheLeftEyeSoItStandsOutInFront) {
+    const Picture picture(IDB_INTERLEAVE_TEST);
+    ASSERT_TRUE(picture.found());
+    for (int y = discRow - 16; y < discRow + 16; ++y) {
+        const double expected = y % 2 ? leftEyeDiscCentre : rightEyeDiscCentre;
+        EXPECT_EQ(discCentre(picture, y, 0, 256), expected) << "row " << y;
+    }
+}
+
+// Apart from the letters and the disc both eyes see the same background: it lies in the screen.
+TEST(InterleaveTestPicture, BothEyesSeeTheSameBackground) {
+    const Picture picture(IDB_INTERLEAVE_TEST);
+    ASSERT_TRUE(picture.found());
+    int different = 0;
+    for (int y = 0; y < pictureHeight; y += 2)
+        for (int x = 0; x < 256; ++x) {
+            if (inBox(leftLetterBox, x, y) || inBox(rightLetterBox, x, y) || inBox(discBox, x, y))
+                continue;
+            const RGBQUAD even = picture.pixel(x, y);
+            const RGBQUAD odd = picture.pixel(x, y + 1);
+            if (std::memcmp(&even, &odd, sizeof(even)) != 0)
+                ++different;
+        }
+    EXPECT_EQ(different, 0);
+}
+
+TEST(WideInterleaveTestPicture, Is512By256WithTheSamePalette) {
+    const Picture wide(IDB_INTERLEAVE_TEST_WIDE);
+    expectPictureFormat(wide, 512);
+    const Picture picture(IDB_INTERLEAVE_TEST);
+    ASSERT_TRUE(picture.found());
+    EXPECT_EQ(std::memcmp(wide.palette(), picture.palette(), paletteEntries * sizeof(RGBQUAD)), 0);
+}
+
+TEST(WideInterleaveTestPicture, ShowsTheLeftEyeViewOnTheLeftAndTheRightEyeViewOnTheRight) {
+    const Picture wide(IDB_INTERLEAVE_TEST_WIDE);
+    ASSERT_TRUE(wide.found());
+    for (int parity : {0, 1}) {
+        EXPECT_GT(inkInBox(wide, leftLetterBox, parity), 1000);
+        EXPECT_EQ(inkInBox(wide, rightLetterBox, parity), 0);
+        EXPECT_GT(inkInBox(wide, rightLetterBox, parity, wideHalf), 1000);
+        EXPECT_EQ(inkInBox(wide, leftLetterBox, parity, wideHalf), 0);
+    }
+    for (int y = discRow - 16; y < discRow + 16; ++y) {
+        EXPECT_EQ(discCentre(wide, y, 0, wideHalf), leftEyeDiscCentre) << "row " << y;
+        EXPECT_EQ(discCentre(wide, y, wideHalf, 2 * wideHalf), wideHalf + rightEyeDiscCentre)
+            << "row " << y;
+    }
 }
 
 } // namespace
