@@ -28,8 +28,8 @@ class CodeWindow : public testing::Test {
     void TearDown() override { waitForNoCodeWindows(); }
 
     static void waitForNoCodeWindows() {
-        ASSERT_TRUE(waitUntil([] { return topLevelWindowsOfClass(codeWindowClassName).empty(); },
-                              3000));
+        ASSERT_TRUE(
+            waitUntil([] { return topLevelWindowsOfClass(codeWindowClassName).empty(); }, 3000));
     }
 
     // Opens a code window for a command and waits until it is on the screen and painted.
