@@ -9,12 +9,13 @@
 #include "settings/settings_store.h"
 #include "support/message_box.h"
 #include "support/popup_menu.h"
-#include "support/stored_settings.h"
+#include "support/registry.h"
 #include "support/wait.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,21 @@ const Lines interleavedOffMenu{
     "Stereo - Normal (40011)", "Stereo - Reverse (40012)", "[x] Stereo - Off (40013)", "---",
     "LCD Mode 1 (40501)",      "LCD Mode 2 (40502)",       "[x] LCD Mode Off (40505)"};
 const Lines windowItems{"About... (40003)", "Properties... (40002)", "---", "Exit (40001)"};
+
+std::optional<uint32_t> storedNumber(const char* keyPath, const char* name) {
+    const auto value = readValue(keyPath, name);
+    if (!value || value->type != REG_DWORD)
+        return std::nullopt;
+    return value->dword();
+}
+
+// The stored text up to its first terminator.
+std::optional<std::string> storedText(const char* keyPath, const char* name) {
+    const auto value = readValue(keyPath, name);
+    if (!value || value->type != REG_SZ)
+        return std::nullopt;
+    return std::string(value->bytes.begin(), value->bytes.end()).c_str();
+}
 
 Lines rightClickMenu(const Lines& controllerItems) {
     Lines lines = controllerItems;
@@ -100,7 +116,7 @@ void pressKeys(std::initializer_list<WORD> keys) {
 class MainWindow : public testing::Test {
   protected:
     void SetUp() override {
-        deleteStoredSettings();
+        deleteCorvaneKey();
         controller = ControllerState{};
         controller.moduleInstance = GetModuleHandleA(nullptr);
         static const int classRegistered = registerMainWindowClass();
@@ -113,7 +129,7 @@ class MainWindow : public testing::Test {
             removeTrayIcon(window);
             DestroyWindow(window);
         }
-        deleteStoredSettings();
+        deleteCorvaneKey();
     }
 
     // Creates the window as the program does at start; false when it could not.
@@ -127,16 +143,16 @@ class MainWindow : public testing::Test {
     bool createOverStoredSettings(int32_t mode, int32_t active, int32_t reverse, int32_t lcdMode,
                                   int32_t hotKey1) {
         makeVersionText();
-        storeText(storedControllerKey, "Version", controller.version);
-        storeNumber(storedControllerKey, "Active", active);
-        storeNumber(storedControllerKey, "Reverse", reverse);
-        storeNumber(storedControllerKey, "Tested", 1);
-        storeNumber(storedSettingsKey, "Hardware", 0);
-        storeNumber(storedSettingsKey, "Mode", mode);
-        storeNumber(storedSettingsKey, "LCD Mode", lcdMode);
-        storeNumber(storedSettingsKey, "Hot-Key 1", hotKey1);
-        storeNumber(storedSettingsKey, "Hot-Key 2", 0x27A);
-        storeNumber(storedSettingsKey, "Hot-Key 3", 0x27B);
+        writeText(testControllerKey, "Version", controller.version);
+        writeDword(testControllerKey, "Active", active);
+        writeDword(testControllerKey, "Reverse", reverse);
+        writeDword(testControllerKey, "Tested", 1);
+        writeDword(testSettingsKey, "Hardware", 0);
+        writeDword(testSettingsKey, "Mode", mode);
+        writeDword(testSettingsKey, "LCD Mode", lcdMode);
+        writeDword(testSettingsKey, "Hot-Key 1", hotKey1);
+        writeDword(testSettingsKey, "Hot-Key 2", 0x27A);
+        writeDword(testSettingsKey, "Hot-Key 3", 0x27B);
         return create();
     }
 
@@ -207,7 +223,7 @@ TEST_F(MainWindow, ADoubleClickSwitchesStereoOff) {
     trayNotify(WM_LBUTTONDBLCLK);
     EXPECT_EQ(controller.active, 0);
     EXPECT_EQ(controller.currentCode, StereoOff);
-    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
     EXPECT_EQ(codeWindowsOpen(), 1u);
 }
 
@@ -237,9 +253,9 @@ TEST_F(MainWindow, EachStereoAndLcdItemSendsItsCommandAndStoresTheState) {
         EXPECT_EQ(controller.active, item.active) << "item " << item.id;
         EXPECT_EQ(controller.reverse, item.reverse) << "item " << item.id;
         EXPECT_EQ(controller.lcdMode, item.lcdMode) << "item " << item.id;
-        EXPECT_EQ(storedNumber(storedControllerKey, "Active"), DWORD(item.active));
-        EXPECT_EQ(storedNumber(storedControllerKey, "Reverse"), DWORD(item.reverse));
-        EXPECT_EQ(storedNumber(storedSettingsKey, "LCD Mode"), DWORD(item.lcdMode));
+        EXPECT_EQ(storedNumber(testControllerKey, "Active"), uint32_t(item.active));
+        EXPECT_EQ(storedNumber(testControllerKey, "Reverse"), uint32_t(item.reverse));
+        EXPECT_EQ(storedNumber(testSettingsKey, "LCD Mode"), uint32_t(item.lcdMode));
         closeCodeWindows();
     }
 }
@@ -268,9 +284,9 @@ TEST_F(MainWindow, AModeItemSwitchesStereoOffFirstAndStoresTheModeUntested) {
         EXPECT_EQ(controller.active, 0);
         EXPECT_EQ(controller.mode, item.mode);
         EXPECT_EQ(controller.tested, 0);
-        EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), DWORD(item.mode));
-        EXPECT_EQ(storedNumber(storedControllerKey, "Tested"), 0u);
-        EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+        EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), uint32_t(item.mode));
+        EXPECT_EQ(storedNumber(testControllerKey, "Tested"), 0u);
+        EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
         closeCodeWindows();
     }
 }
@@ -281,8 +297,8 @@ TEST_F(MainWindow, AModeItemWithStereoOffPaintsNothing) {
     command(40004);
     EXPECT_EQ(controller.currentCode, noCode);
     EXPECT_EQ(codeWindowsOpen(), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 1u);
-    EXPECT_EQ(storedNumber(storedControllerKey, "Tested"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 1u);
+    EXPECT_EQ(storedNumber(testControllerKey, "Tested"), 0u);
 }
 
 TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
@@ -296,8 +312,8 @@ TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
         EXPECT_EQ(controller.active, 1) << "item " << id;
     }
     EXPECT_EQ(codeWindowsOpen(), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 0u);
-    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 0u);
+    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
 }
 
 TEST_F(MainWindow, PropertiesSwitchesStereoOffFirst) {
@@ -316,8 +332,8 @@ TEST_F(MainWindow, ExitShowsTheStereoOffCodeStoresAndEndsTheLoopOneAndAHalfSecon
     command(40001);
     EXPECT_EQ(controller.currentCode, StereoOff);
     EXPECT_EQ(codeWindowsOpen(), 1u);
-    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 1u);
+    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 1u);
 
     bool quit = false;
     const ULONGLONG deadline = chosen + 3000;
@@ -425,30 +441,30 @@ TEST_F(MainWindow, ChangingAHotKeyFreesTheOldCombinationAndTheNewOneFires) {
 TEST_F(MainWindow, TheFirstStartWritesTheDefaults) {
     ASSERT_TRUE(create());
     EXPECT_EQ(controller.lastError, 0);
-    EXPECT_EQ(storedText(storedControllerKey, "Version"), "2.7.0.0");
-    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
-    EXPECT_EQ(storedNumber(storedControllerKey, "Reverse"), 0u);
-    EXPECT_EQ(storedNumber(storedControllerKey, "Tested"), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Hardware"), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "LCD Mode"), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Hot-Key 1"), 633u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Hot-Key 2"), 634u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Hot-Key 3"), 635u);
+    EXPECT_EQ(storedText(testControllerKey, "Version"), "2.7.0.0");
+    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+    EXPECT_EQ(storedNumber(testControllerKey, "Reverse"), 0u);
+    EXPECT_EQ(storedNumber(testControllerKey, "Tested"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Hardware"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "LCD Mode"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Hot-Key 1"), 633u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Hot-Key 2"), 634u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Hot-Key 3"), 635u);
 }
 
 TEST_F(MainWindow, SettingsOfAnotherVersionAreReplacedByTheDefaults) {
-    storeText(storedControllerKey, "Version", "1.0.0.0");
-    storeNumber(storedControllerKey, "Active", 1);
-    storeNumber(storedSettingsKey, "Mode", 2);
-    storeNumber(storedSettingsKey, "LCD Mode", 1);
-    storeNumber(storedSettingsKey, "Hot-Key 1", 0x241);
+    writeText(testControllerKey, "Version", "1.0.0.0");
+    writeDword(testControllerKey, "Active", 1);
+    writeDword(testSettingsKey, "Mode", 2);
+    writeDword(testSettingsKey, "LCD Mode", 1);
+    writeDword(testSettingsKey, "Hot-Key 1", 0x241);
     ASSERT_TRUE(create());
-    EXPECT_EQ(storedText(storedControllerKey, "Version"), "2.7.0.0");
-    EXPECT_EQ(storedNumber(storedControllerKey, "Active"), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Mode"), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "LCD Mode"), 0u);
-    EXPECT_EQ(storedNumber(storedSettingsKey, "Hot-Key 1"), 633u);
+    EXPECT_EQ(storedText(testControllerKey, "Version"), "2.7.0.0");
+    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "LCD Mode"), 0u);
+    EXPECT_EQ(storedNumber(testSettingsKey, "Hot-Key 1"), 633u);
     EXPECT_EQ(controller.hotKey1, 633);
     EXPECT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
     EXPECT_FALSE(combinationTaken(MOD_CONTROL, 0x41));
