@@ -1,0 +1,117 @@
+// A small Windows program through which the end-to-end tests reach the running controller from
+// outside, as another program on the same desktop would:
+//   lumo_probe wait-ready TIMEOUT_MS    exit 0 once the controller's main window answers messages
+//   lumo_probe post-command ID          post WM_COMMAND ID to the controller's main window
+//   lumo_probe hold-hotkey MODS VK      hold a global hot-key ("held" or "taken" on stdout, then
+//                                       "pressed" for each press) until stdin closes
+//   lumo_probe keep-desktop             keep Wine's desktop up ("ready" on stdout) until stdin
+//                                       closes: Wine ends it after its last program otherwise
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr char controllerClass[] = "LUMOCNTLCLASS1";
+constexpr UINT answerTimeoutMs = 1000;
+constexpr DWORD pollIntervalMs = 20;
+constexpr int heldHotKeyId = 1;
+
+int usage() {
+    std::fputs(
+        "usage: lumo_probe wait-ready MS | post-command ID | hold-hotkey MODS VK | keep-desktop\n",
+        stderr);
+    return 2;
+}
+
+// The controller is ready once its window exists and its thread runs a message loop.
+int waitReady(DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    do {
+        HWND controller = FindWindowA(controllerClass, nullptr);
+        DWORD_PTR answer = 0;
+        if (controller && SendMessageTimeoutA(controller, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                              answerTimeoutMs, &answer))
+            return 0;
+        Sleep(pollIntervalMs);
+    } while (GetTickCount64() < deadline);
+    return 1;
+}
+
+int postCommand(WORD id) {
+    HWND controller = FindWindowA(controllerClass, nullptr);
+    return controller && PostMessageA(controller, WM_COMMAND, id, 0) ? 0 : 1;
+}
+
+void say(const char* line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+HWND createProbeWindow() {
+    return CreateWindowExA(0, "STATIC", "lumo probe", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                           nullptr, nullptr);
+}
+
+// Runs this thread's message loop until stdin closes; says "pressed" for each hot-key.
+void runUntilStdinCloses() {
+    const DWORD mainThread = GetCurrentThreadId();
+    std::thread stdinWatch([mainThread] {
+        char buffer[64];
+        DWORD read = 0;
+        while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &read, nullptr) &&
+               read > 0) {
+        }
+        PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
+    });
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        if (message.message == WM_HOTKEY)
+            say("pressed");
+    stdinWatch.join();
+}
+
+int holdHotKey(UINT modifiers, UINT key) {
+    HWND window = createProbeWindow();
+    if (!window || !RegisterHotKey(window, heldHotKeyId, modifiers, key)) {
+        say("taken");
+        return 1;
+    }
+    say("held");
+    runUntilStdinCloses();
+    UnregisterHotKey(window, heldHotKeyId);
+    DestroyWindow(window);
+    return 0;
+}
+
+int keepDesktop() {
+    HWND window = createProbeWindow();
+    if (!window)
+        return 1;
+    say("ready");
+    runUntilStdinCloses();
+    DestroyWindow(window);
+    return 0;
+}
+
+unsigned long number(const char* text) {
+    return std::strtoul(text, nullptr, 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "wait-ready") == 0)
+        return waitReady(number(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "post-command") == 0)
+        return postCommand(static_cast<WORD>(number(argv[2])));
+    if (argc == 4 && std::strcmp(argv[1], "hold-hotkey") == 0)
+        return holdHotKey(number(argv[2]), number(argv[3]));
+    if (argc == 2 && std::strcmp(argv[1], "keep-desktop") == 0)
+        return keepDesktop();
+    return usage();
+}
