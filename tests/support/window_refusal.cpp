@@ -3,26 +3,21 @@
 namespace {
 
 // One refusal at a time: the hook procedure has no way to find its object.
-WindowRefusal::Match refusedMatch;
-std::string refusedName;
-
-bool refused(const CREATESTRUCTA& create) {
-    const char* name =
-        refusedMatch == WindowRefusal::Match::ClassName ? create.lpszClass : create.lpszName;
-    return name && !IS_INTRESOURCE(name) && refusedName == name;
-}
+std::string refusedTitle;
 
 LRESULT CALLBACK refuseCreation(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND && refused(*reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs))
-        return 1;
+    if (code == HCBT_CREATEWND) {
+        const char* title = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->lpszName;
+        if (title && !IS_INTRESOURCE(title) && refusedTitle == title)
+            return 1;
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 } // namespace
 
-WindowRefusal::WindowRefusal(Match match, std::string name) {
-    refusedMatch = match;
-    refusedName = std::move(name);
+WindowRefusal::WindowRefusal(std::string title) {
+    refusedTitle = std::move(title);
     hook_ = SetWindowsHookExA(WH_CBT, refuseCreation, nullptr, GetCurrentThreadId());
 }
 

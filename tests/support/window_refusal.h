@@ -1,6 +1,6 @@
 #pragma once
-// Makes the creation of certain windows fail on this thread for the lifetime of the object, so a
-// test can see what the program does when its code window or a dialog cannot be created.
+// Makes the creation of windows with a given title fail on this thread for the lifetime of the
+// object, so a test can see what the program does when one of its dialogs cannot be created.
 
 #include <windows.h>
 
@@ -8,9 +8,7 @@
 
 class WindowRefusal {
   public:
-    enum class Match { ClassName, Title };
-
-    WindowRefusal(Match match, std::string name);
+    explicit WindowRefusal(std::string title);
     ~WindowRefusal();
     WindowRefusal(const WindowRefusal&) = delete;
     WindowRefusal& operator=(const WindowRefusal&) = delete;

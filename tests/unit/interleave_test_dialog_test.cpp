@@ -5,62 +5,41 @@
 #include "code/controller_state.h"
 #include "dialogs/interleave_test_dialog.h"
 #include "resource.h"
-#include "support/code_table.h"
+#include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
 #include "support/message_box.h"
+#include "support/registry.h"
 #include "support/screen.h"
 #include "support/wait.h"
-#include "support/window_refusal.h"
+#include "support/window_log.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <optional>
 
 namespace {
 
 constexpr char normalTitle[] = "Normal Interleaved Mode";
 constexpr char reverseTitle[] = "Reverse Interleaved Mode";
-constexpr DWORD codeAppearsMs = 3000;
 constexpr int ownerLeft = 150;
-
-bool screenShowsCode(int32_t command) {
-    for (const ExpectedCode& code : expectedCodes) {
-        if (code.command != command)
-            continue;
-        const int rows = static_cast<int>(code.rows.size());
-        Capture screen = Capture::screen(GetSystemMetrics(SM_CXSCREEN), rows);
-        for (int y = 0; y < rows; ++y)
-            if (screen.firstMismatch(y, colourOfLetter(code.rows[y])) != -1)
-                return false;
-        return true;
-    }
-    return false;
-}
-
-bool codeAppears(int32_t command) {
-    return waitUntil([&] { return screenShowsCode(command); }, codeAppearsMs);
-}
 
 bool noCodeWindows() {
     return topLevelWindowsOfClass(codeWindowClassName).empty();
 }
 
-DWORD storedReverse() {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    RegGetValueA(HKEY_CURRENT_USER, "Software\\Corvane\\Lumo Controller", "Reverse",
-                 RRF_RT_REG_DWORD, nullptr, &value, &size);
-    return value;
+std::optional<uint32_t> storedReverse() {
+    const auto value = readValue(testControllerKey, "Reverse");
+    return value ? value->dword() : std::nullopt;
 }
 
 class InterleaveTest : public testing::Test {
   protected:
     void SetUp() override {
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane");
+        deleteCorvaneKey();
         controller = ControllerState{};
         controller.moduleInstance = GetModuleHandleA(nullptr);
-            owner_ = CreateWindowExA(0, "STATIC", "test owner", WS_POPUP | WS_VISIBLE, ownerLeft, 200,
+        owner_ = CreateWindowExA(0, "STATIC", "test owner", WS_POPUP | WS_VISIBLE, ownerLeft, 200,
                                  400, 400, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(owner_, nullptr);
         ASSERT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
@@ -69,7 +48,7 @@ class InterleaveTest : public testing::Test {
     void TearDown() override {
         DestroyWindow(owner_);
         EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane");
+        deleteCorvaneKey();
     }
 
     INT_PTR run(const std::function<void(HWND)>& user) {
@@ -115,6 +94,56 @@ TEST_F(InterleaveTest, PutsThePictureOnAnOddRowForNormalEyesAndAnEvenRowForRever
         EXPECT_EQ(moves, 1) << "reverse " << reverse
                             << ": of two starting rows one after the other, one is right";
     }
+}
+
+// The colour of a pixel of the test picture, read from the bitmap resource itself (an 8-bit DIB
+// stored bottom-up), rows counted from the top.
+COLORREF picturePixel(int x, int y) {
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), RT_BITMAP);
+    const auto* header =
+        static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, found)));
+    const auto* palette =
+        reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + header->biSize);
+    const int colours = header->biClrUsed ? static_cast<int>(header->biClrUsed) : 256;
+    const auto* rows = reinterpret_cast<const BYTE*>(palette + colours);
+    const int stride = (header->biWidth + 3) / 4 * 4;
+    const RGBQUAD colour = palette[rows[(header->biHeight - 1 - y) * stride + x]];
+    return RGB(colour.rgbRed, colour.rgbGreen, colour.rgbBlue);
+}
+
+constexpr int pictureSize = 256;
+
+// The first pixel where the picture control on the screen differs from the bitmap, or none.
+std::optional<POINT> firstDifference(HWND picture) {
+    HDC dc = GetDC(picture);
+    Capture shown(dc, pictureSize, pictureSize);
+    ReleaseDC(picture, dc);
+    for (int y = 0; y < pictureSize; ++y)
+        for (int x = 0; x < pictureSize; ++x)
+            if (shown.pixel(x, y) != picturePixel(x, y))
+                return POINT{x, y};
+    return std::nullopt;
+}
+
+TEST_F(InterleaveTest, ShowsTheWholeTestPictureUnscaled) {
+    ASSERT_TRUE(FindResourceA(nullptr, MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), RT_BITMAP));
+    run([](HWND dialog) {
+        HWND picture = GetDlgItem(dialog, IDC_TEST_PICTURE);
+        RECT client;
+        GetClientRect(picture, &client);
+        EXPECT_EQ(client.right, pictureSize);
+        EXPECT_EQ(client.bottom, pictureSize);
+        std::optional<POINT> difference;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                difference = firstDifference(picture);
+                return !difference;
+            },
+            dialogAppearsMs))
+            << "first difference at " << difference->x << ", " << difference->y;
+        click(dialog, IDOK);
+    });
 }
 
 TEST_F(InterleaveTest, TheEyeButtonStoresTheOrderSendsItsCodeAndRenamesTheTest) {
@@ -166,8 +195,7 @@ TEST_F(InterleaveTest, EscapeAndTheCloseBoxCancel) {
 }
 
 TEST_F(InterleaveTest, AFailedCommandIsReportedAndTheEyesStillSwap) {
-    WindowRefusal refusal(WindowRefusal::Match::ClassName, codeWindowClassName);
-    ASSERT_TRUE(refusal.active());
+    WindowLog refusal(codeWindowClassName);
     MessageBoxWatcher watcher({"Lumo Controller Error"}, IDOK);
     run([](HWND dialog) {
         click(dialog, IDC_TEST_TOGGLE);

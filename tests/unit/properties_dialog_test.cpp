@@ -8,13 +8,14 @@
 #include "dialogs/properties_dialog.h"
 #include "resource.h"
 #include "settings/settings_store.h"
-#include "support/code_table.h"
+#include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
-#include "support/import_patch.h"
+#include "support/registry.h"
+#include "support/registry_faults.h"
 #include "support/message_box.h"
-#include "support/screen.h"
 #include "support/wait.h"
 #include "support/window_refusal.h"
+#include "support/window_log.h"
 #include "support/windows.h"
 
 #include <commctrl.h>
@@ -30,9 +31,6 @@ constexpr char propertiesTitle[] = "Lumo Controller Properties";
 constexpr char testDialogTitle[] = "Normal Interleaved Mode";
 constexpr char testCaption[] = "Lumo Test Window";
 constexpr char errorCaption[] = "Lumo Controller Error";
-constexpr char settingsKey[] = "Software\\Corvane\\Lumo Controller\\Settings";
-constexpr char controllerKey[] = "Software\\Corvane\\Lumo Controller";
-constexpr DWORD codeAppearsMs = 3000;
 
 const std::vector<std::string> fullModeList{"Interleaved", "Over/Under", "Page Flip"};
 const std::vector<std::string> lcdList{"LCD Mode 1", "LCD Mode 2", "LCD Mode Off"};
@@ -48,21 +46,9 @@ constexpr int32_t ctrlAltF7 = ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | VK_F7;
 constexpr int hotKeyControls[] = {IDC_HOTKEY1, IDC_HOTKEY2, IDC_HOTKEY3};
 constexpr int hotKeyLabels[] = {IDC_HOTKEY1_LABEL, IDC_HOTKEY2_LABEL, IDC_HOTKEY3_LABEL};
 
-std::optional<DWORD> storedValue(const char* key, const char* name) {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (RegGetValueA(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
-}
-
-bool settingsStored() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, controllerKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+std::optional<uint32_t> storedSetting(const char* name) {
+    const auto value = readValue(testSettingsKey, name);
+    return value ? value->dword() : std::nullopt;
 }
 
 int32_t hotKeyValue(HWND dialog, int control) {
@@ -71,25 +57,6 @@ int32_t hotKeyValue(HWND dialog, int control) {
 
 void setHotKey(HWND dialog, int control, int32_t value) {
     SendDlgItemMessageA(dialog, control, HKM_SETHOTKEY, static_cast<WPARAM>(value), 0);
-}
-
-// True when the top rows of the screen show the display code of the command.
-bool screenShowsCode(int32_t command) {
-    for (const ExpectedCode& code : expectedCodes) {
-        if (code.command != command)
-            continue;
-        const int rows = static_cast<int>(code.rows.size());
-        Capture screen = Capture::screen(GetSystemMetrics(SM_CXSCREEN), rows);
-        for (int y = 0; y < rows; ++y)
-            if (screen.firstMismatch(y, colourOfLetter(code.rows[y])) != -1)
-                return false;
-        return true;
-    }
-    return false;
-}
-
-bool codeAppears(int32_t command) {
-    return waitUntil([&] { return screenShowsCode(command); }, codeAppearsMs);
 }
 
 bool noCodeWindows() {
@@ -109,7 +76,7 @@ bool combinationFree(HWND probe, int32_t value) {
 class PropertiesDialog : public testing::Test {
   protected:
     void SetUp() override {
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane");
+        deleteCorvaneKey();
         controller = ControllerState{};
         controller.moduleInstance = GetModuleHandleA(nullptr);
         makeVersionText();
@@ -133,7 +100,7 @@ class PropertiesDialog : public testing::Test {
         DestroyWindow(owner_);
         DestroyWindow(probe_);
         EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane");
+        deleteCorvaneKey();
     }
 
     // Opens the dialog as the main window does and lets the user work it.
@@ -250,7 +217,7 @@ TEST_F(PropertiesDialog, OpensWithTheStoredSettings) {
         EXPECT_EQ(controller.hardware, opening.hardware) << "Cancel wrote the hardware";
         EXPECT_EQ(controller.mode, opening.mode) << "Cancel wrote the mode";
     }
-    EXPECT_FALSE(settingsStored()) << "opening and cancelling stored the settings";
+    EXPECT_FALSE(keyExists(testControllerKey)) << "opening and cancelling stored the settings";
 }
 
 TEST_F(PropertiesDialog, ModeChoicesSwitchTheControlsAndClearTheTest) {
@@ -345,11 +312,11 @@ TEST_F(PropertiesDialog, OkStoresTheChoicesRegistersTheHotKeysAndClosesWithOne) 
     EXPECT_EQ(controller.hotKey2, altF6);
     EXPECT_EQ(controller.hotKey3, ctrlAltF7);
 
-    EXPECT_EQ(storedValue(settingsKey, "Mode"), 1u);
-    EXPECT_EQ(storedValue(settingsKey, "Hardware"), 0u);
-    EXPECT_EQ(storedValue(settingsKey, "Hot-Key 1"), DWORD(shiftCtrlF5));
-    EXPECT_EQ(storedValue(settingsKey, "Hot-Key 2"), DWORD(altF6));
-    EXPECT_EQ(storedValue(settingsKey, "Hot-Key 3"), DWORD(ctrlAltF7));
+    EXPECT_EQ(storedSetting("Mode"), 1u);
+    EXPECT_EQ(storedSetting("Hardware"), 0u);
+    EXPECT_EQ(storedSetting("Hot-Key 1"), uint32_t(shiftCtrlF5));
+    EXPECT_EQ(storedSetting("Hot-Key 2"), uint32_t(altF6));
+    EXPECT_EQ(storedSetting("Hot-Key 3"), uint32_t(ctrlAltF7));
 
     for (int32_t taken : {shiftCtrlF5, altF6, ctrlAltF7})
         EXPECT_FALSE(combinationFree(probe_, taken)) << std::hex << taken << " not registered";
@@ -366,13 +333,13 @@ TEST_F(PropertiesDialog, ApplyStoresAndStaysOpenAndCancelThenClosesWithTwo) {
         EXPECT_EQ(controller.propertiesWindow, dialog);
         EXPECT_EQ(controller.hardware, 0);
         EXPECT_EQ(controller.mode, 0) << "the one Interleaved item";
-        EXPECT_EQ(storedValue(settingsKey, "Hardware"), 0u);
-        EXPECT_EQ(storedValue(settingsKey, "Mode"), 0u);
+        EXPECT_EQ(storedSetting("Hardware"), 0u);
+        EXPECT_EQ(storedSetting("Mode"), 0u);
 
         choose(dialog, IDC_HARDWARE_LIST, 0);
         choose(dialog, IDC_MODE_LIST, 2);
         click(dialog, IDC_PROPERTIES_APPLY);
-        EXPECT_EQ(storedValue(settingsKey, "Mode"), 1u) << "Page Flip";
+        EXPECT_EQ(storedSetting("Mode"), 1u) << "Page Flip";
 
         // The caption's close box cancels too.
         SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -399,7 +366,7 @@ TEST_F(PropertiesDialog, OverUnderWarningAnsweredNoKeepsTheChoicesButStoresNothi
             EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_EXCLAMATION));
         }
         EXPECT_TRUE(IsWindowVisible(dialog));
-        EXPECT_FALSE(settingsStored());
+        EXPECT_FALSE(keyExists(testControllerKey));
         EXPECT_EQ(controller.mode, 2);
         EXPECT_EQ(controller.hotKey1, shiftCtrlF5);
 
@@ -409,7 +376,7 @@ TEST_F(PropertiesDialog, OverUnderWarningAnsweredNoKeepsTheChoicesButStoresNothi
         EXPECT_TRUE(IsWindowVisible(dialog)) << "OK closed the dialog after No";
         click(dialog, IDC_PROPERTIES_CANCEL);
     });
-    EXPECT_FALSE(settingsStored());
+    EXPECT_FALSE(keyExists(testControllerKey));
     EXPECT_EQ(controller.mode, 2) << "Cancel undid the mode";
     EXPECT_FALSE(combinationFree(probe_, shiftCtrlF5)) << "the new hot-key was not registered";
 }
@@ -421,7 +388,7 @@ TEST_F(PropertiesDialog, OverUnderWarningAnsweredYesStoresTheMode) {
         click(dialog, IDC_PROPERTIES_OK);
     });
     EXPECT_EQ(watcher.seen().size(), 1u);
-    EXPECT_EQ(storedValue(settingsKey, "Mode"), 2u);
+    EXPECT_EQ(storedSetting("Mode"), 2u);
 }
 
 TEST_F(PropertiesDialog, EqualHotKeysAreRefusedAndNothingIsStored) {
@@ -449,7 +416,7 @@ TEST_F(PropertiesDialog, EqualHotKeysAreRefusedAndNothingIsStored) {
                           (std::vector<std::pair<int, std::string>>{{IDOK, "OK"}}));
                 EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_EXCLAMATION));
                 EXPECT_TRUE(IsWindowVisible(dialog)) << refusal.situation;
-                EXPECT_FALSE(settingsStored()) << refusal.situation;
+                EXPECT_FALSE(keyExists(testControllerKey)) << refusal.situation;
             }
         }
         // One empty control among distinct ones is fine.
@@ -459,12 +426,13 @@ TEST_F(PropertiesDialog, EqualHotKeysAreRefusedAndNothingIsStored) {
         click(dialog, IDC_PROPERTIES_OK);
         EXPECT_FALSE(IsWindowVisible(dialog));
     });
-    EXPECT_EQ(storedValue(settingsKey, "Hot-Key 2"), 0u);
-    EXPECT_EQ(storedValue(settingsKey, "Hot-Key 3"), DWORD(ctrlAltF7));
+    EXPECT_EQ(storedSetting("Hot-Key 2"), 0u);
+    EXPECT_EQ(storedSetting("Hot-Key 3"), uint32_t(ctrlAltF7));
 }
 
 TEST_F(PropertiesDialog, EnterDoesNothingAndEscapeCancels) {
     controller.tested = 1;
+    WindowLog windows;
     const INT_PTR result = run([](HWND dialog) {
         ASSERT_TRUE(typeKeys(dialog, {VK_RETURN}));
         waitForDialogThread();
@@ -474,8 +442,8 @@ TEST_F(PropertiesDialog, EnterDoesNothingAndEscapeCancels) {
     });
     EXPECT_EQ(result, 2);
     EXPECT_EQ(controller.tested, 1);
-    EXPECT_EQ(controller.currentCode, 0) << "Enter sent a command";
-    EXPECT_FALSE(settingsStored());
+    EXPECT_EQ(windows.count(codeWindowClassName), 0) << "Enter sent a command";
+    EXPECT_FALSE(keyExists(testControllerKey));
 }
 
 TEST_F(PropertiesDialog, SetSendsTheChosenLcdModeAtOnce) {
@@ -492,7 +460,7 @@ TEST_F(PropertiesDialog, SetSendsTheChosenLcdModeAtOnce) {
             click(dialog, IDC_LCD_SET);
             EXPECT_TRUE(codeAppears(setting.command)) << "item " << setting.index;
             EXPECT_EQ(controller.lcdMode, setting.lcdMode) << "item " << setting.index;
-            EXPECT_EQ(storedValue(settingsKey, "LCD Mode"), DWORD(setting.lcdMode));
+            EXPECT_EQ(storedSetting("LCD Mode"), uint32_t(setting.lcdMode));
             EXPECT_TRUE(IsWindowVisible(dialog));
         }
         click(dialog, IDC_PROPERTIES_CANCEL);
@@ -546,6 +514,7 @@ TEST_F(PropertiesDialog, TestInTheOtherModesOnlySaysItIsNotImplemented) {
         controller.active = 1;
         controller.tested = 1;
         MessageBoxWatcher watcher({testCaption}, IDOK);
+        WindowLog windows;
         open([&](HWND dialog) {
             choose(dialog, IDC_MODE_LIST, index);
             click(dialog, IDC_TEST);
@@ -557,7 +526,7 @@ TEST_F(PropertiesDialog, TestInTheOtherModesOnlySaysItIsNotImplemented) {
         EXPECT_EQ(boxes[0].buttons, (std::vector<std::pair<int, std::string>>{{IDOK, "OK"}}));
         EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_ASTERISK));
         EXPECT_EQ(controller.active, 1) << "a command was sent";
-        EXPECT_EQ(controller.currentCode, 0) << "a code was painted";
+        EXPECT_EQ(windows.count(codeWindowClassName), 0) << "a code was painted";
     }
 }
 
@@ -579,8 +548,7 @@ TEST_F(PropertiesDialog, AsksWhetherTheTestPictureLookedRight) {
 }
 
 TEST_F(PropertiesDialog, AFailedSetIsReportedAndTheDialogStaysOpen) {
-    WindowRefusal refusal(WindowRefusal::Match::ClassName, codeWindowClassName);
-    ASSERT_TRUE(refusal.active());
+    WindowLog refusal(codeWindowClassName);
     MessageBoxWatcher watcher({errorCaption}, IDOK);
     open([](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LCD_MODE_LIST, CB_SETCURSEL, 1, 0);
@@ -595,7 +563,7 @@ TEST_F(PropertiesDialog, AFailedSetIsReportedAndTheDialogStaysOpen) {
 }
 
 TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillGoesOff) {
-    WindowRefusal refusal(WindowRefusal::Match::Title, testDialogTitle);
+    WindowRefusal refusal(testDialogTitle);
     ASSERT_TRUE(refusal.active());
     MessageBoxWatcher watcher({errorCaption}, IDOK);
     controller.reverse = 1;
@@ -611,13 +579,9 @@ TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillG
     EXPECT_EQ(boxes[0].text, "Cannot create Test Dialog.");
 }
 
-LONG WINAPI refuseSetValue(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) {
-    return ERROR_ACCESS_DENIED;
-}
-
 TEST_F(PropertiesDialog, AFailedSaveIsReportedAndOkStillCloses) {
-    ImportPatch patch("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(refuseSetValue));
-    ASSERT_TRUE(patch.active());
+    RegistryWriteWatch failFirstWrite(1);
+    ASSERT_TRUE(failFirstWrite.active());
     MessageBoxWatcher watcher({errorCaption}, IDOK);
     EXPECT_EQ(run([](HWND dialog) { click(dialog, IDC_PROPERTIES_OK); }), IDOK);
     const auto boxes = watcher.seen();
