@@ -48,13 +48,8 @@ struct FamilyPattern {
 };
 
 constexpr CommandPattern stereoCommands[] = {
-    {1, "RR"}, {2, "KR"}, {3, "GG"}, {4, "YY"}, {1000, "KK"},
-};
-constexpr CommandPattern lcdCommands[] = {
-    {5, "GR"},
-    {6, "RG"},
-    {7, "KG"},
-};
+    {1, "RR"}, {2, "KR"}, {3, "GG"}, {4, "YY"}, {1000, "KK"}};
+constexpr CommandPattern lcdCommands[] = {{5, "GR"}, {6, "RG"}, {7, "KG"}};
 const FamilyPattern families[] = {
     {CodeFamily::Stereo, "RRGGYYYY", stereoCommands},
     {CodeFamily::Lcd, "RRRRRRGGYYYY", lcdCommands},
