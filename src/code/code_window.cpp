@@ -11,7 +11,9 @@ constexpr UINT codeWindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_
 // captionless tool window never shows.
 constexpr WORD codeWindowIconId = 101;
 
-void onCreate(HWND window) { SetTimer(window, codeWindowTimerId, codeWindowLifetimeMs, nullptr); }
+void onCreate(HWND window) {
+    SetTimer(window, codeWindowTimerId, codeWindowLifetimeMs, nullptr);
+}
 
 void onPaint(HWND window) {
     HWND previousForeground = GetForegroundWindow();
@@ -69,10 +71,10 @@ int registerCodeWindowClass() {
 int openCodeWindow() {
     if (!registerCodeWindowClass())
         return 0;
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, codeWindowClassName, codeWindowTitle, WS_POPUP,
-                                  0, 0, GetSystemMetrics(SM_CXSCREEN),
-                                  GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                  controller.moduleInstance, nullptr);
+    HWND window =
+        CreateWindowExA(WS_EX_TOOLWINDOW, codeWindowClassName, codeWindowTitle, WS_POPUP, 0, 0,
+                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                        nullptr, controller.moduleInstance, nullptr);
     if (!window) {
         controller.lastError = ErrorCreateCodeWindow;
         return 0;

@@ -12,8 +12,8 @@ using C = CodeColour;
 constexpr int commandRowCount = 2;
 
 template <size_t Leading>
-constexpr std::array<C, Leading + commandRowCount> withCommandRows(const std::array<C, Leading>& lead,
-                                                                   C first, C second) {
+constexpr std::array<C, Leading + commandRowCount>
+withCommandRows(const std::array<C, Leading>& lead, C first, C second) {
     std::array<C, Leading + commandRowCount> rows{};
     for (size_t i = 0; i < Leading; ++i)
         rows[i] = lead[i];
@@ -22,9 +22,9 @@ constexpr std::array<C, Leading + commandRowCount> withCommandRows(const std::ar
     return rows;
 }
 
-constexpr std::array<C, 8> stereoLead{C::Red, C::Red, C::Green, C::Green,
+constexpr std::array<C, 8> stereoLead{C::Red,    C::Red,    C::Green,  C::Green,
                                       C::Yellow, C::Yellow, C::Yellow, C::Yellow};
-constexpr std::array<C, 12> lcdLead{C::Red, C::Red, C::Red, C::Red, C::Red, C::Red,
+constexpr std::array<C, 12> lcdLead{C::Red,   C::Red,   C::Red,    C::Red,    C::Red,    C::Red,
                                     C::Green, C::Green, C::Yellow, C::Yellow, C::Yellow, C::Yellow};
 
 constexpr auto stereoNormalRows = withCommandRows(stereoLead, C::Red, C::Red);

@@ -14,9 +14,8 @@ struct ExpectedCode {
 };
 
 inline const std::vector<ExpectedCode> expectedCodes{
-    {1, "RRGGYYYYRR"},     {2, "RRGGYYYYKR"},     {3, "RRGGYYYYGG"},
-    {4, "RRGGYYYYYY"},     {1000, "RRGGYYYYKK"},  {5, "RRRRRRGGYYYYGR"},
-    {6, "RRRRRRGGYYYYRG"}, {7, "RRRRRRGGYYYYKG"},
+    {1, "RRGGYYYYRR"},    {2, "RRGGYYYYKR"},     {3, "RRGGYYYYGG"},     {4, "RRGGYYYYYY"},
+    {1000, "RRGGYYYYKK"}, {5, "RRRRRRGGYYYYGR"}, {6, "RRRRRRGGYYYYRG"}, {7, "RRRRRRGGYYYYKG"},
 };
 
 constexpr int tallestCode = 14;

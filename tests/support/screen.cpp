@@ -29,7 +29,9 @@ Capture::Capture(HDC source, int width, int height) : width_(width), height_(hei
         ReleaseDC(nullptr, screenDc);
 }
 
-Capture Capture::screen(int width, int height) { return Capture(nullptr, width, height); }
+Capture Capture::screen(int width, int height) {
+    return Capture(nullptr, width, height);
+}
 
 Capture::~Capture() {
     SelectObject(dc_, previous_);

@@ -7,6 +7,7 @@
 #include "support/import_patch.h"
 #include "support/screen.h"
 #include "support/wait.h"
+#include "support/window_log.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +29,8 @@ class CodeWindow : public testing::Test {
     void TearDown() override { waitForNoCodeWindows(); }
 
     static void waitForNoCodeWindows() {
-        ASSERT_TRUE(waitUntil([] { return topLevelWindowsOfClass(codeWindowClassName).empty(); },
-                              3000));
+        ASSERT_TRUE(
+            waitUntil([] { return topLevelWindowsOfClass(codeWindowClassName).empty(); }, 3000));
     }
 
     // Opens a code window for a command and waits until it is on the screen and painted.
@@ -201,23 +202,13 @@ TEST_F(CodeWindow, PaintingLeaksNoGdiObjects) {
     DestroyWindow(window);
 }
 
-LRESULT CALLBACK refuseCodeWindows(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-        auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-        if (!IS_INTRESOURCE(create->lpcs->lpszClass) &&
-            lstrcmpA(create->lpcs->lpszClass, codeWindowClassName) == 0)
-            return 1;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 TEST_F(CodeWindow, ReportsCode26WhenTheWindowCannotBeCreated) {
-    HHOOK hook = SetWindowsHookExA(WH_CBT, refuseCodeWindows, nullptr, GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
-    controller.currentCode = StereoNormal;
-    EXPECT_EQ(openCodeWindow(), 0);
-    EXPECT_EQ(controller.lastError, ErrorCreateCodeWindow);
-    UnhookWindowsHookEx(hook);
+    {
+        WindowLog refusing(codeWindowClassName);
+        controller.currentCode = StereoNormal;
+        EXPECT_EQ(openCodeWindow(), 0);
+        EXPECT_EQ(controller.lastError, ErrorCreateCodeWindow);
+    }
     EXPECT_TRUE(topLevelWindowsOfClass(codeWindowClassName).empty());
 }
 

@@ -1,0 +1,11 @@
+#pragma once
+// The controller's icon in the taskbar notification area.
+
+#include <windows.h>
+
+constexpr UINT trayIconId = 6666;
+constexpr UINT trayCallbackMessage = 666;
+
+// Adds the icon with its tip; the result is not checked: without it the controller still runs.
+void addTrayIcon(HWND mainWindow);
+void removeTrayIcon(HWND mainWindow);
