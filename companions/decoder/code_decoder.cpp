@@ -150,17 +150,18 @@ const CommandPattern* findExactCommand(const Picture& picture, const FamilyPatte
 struct Reading {
     const FamilyPattern* family = nullptr;
     int shift = 0;
-    Fit fit;
+    int failedRows = 0; // leading rows not recognisable
 };
 
 std::optional<Reading> bestReading(const Picture& picture) {
     std::optional<Reading> best;
-    for (const FamilyPattern& family : families) {
-        const int needed = static_cast<int>(family.leadingRows.size()) - leadingRowsAllowedToFail;
-        for (int shift = 0; shift <= largestShift; ++shift) {
-            const Fit fit = fitRows(picture, family.leadingRows, shift);
-            if (fit.recognisableRows >= needed && (!best || fit > best->fit))
-                best = Reading{&family, shift, fit};
+    for (int shift = 0; shift <= largestShift; ++shift) {
+        for (const FamilyPattern& family : families) {
+            const int leading = static_cast<int>(family.leadingRows.size());
+            const int failed =
+                leading - fitRows(picture, family.leadingRows, shift).recognisableRows;
+            if (failed <= leadingRowsAllowedToFail && (!best || failed < best->failedRows))
+                best = Reading{&family, shift, failed};
         }
     }
     return best;

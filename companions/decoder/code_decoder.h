@@ -25,8 +25,8 @@
 // one wholly wrong leading row, while mid grey is near no code colour and a lone coloured row, or
 // a screen of one colour, is no code at all. The two families' leading rows differ in at least
 // two rows at every start looked at, so one family's code is never taken for the other's; should
-// rows of mixed colours fit more than one reading, the one with more recognisable leading rows,
-// then more near pixels, then the start at row 0 wins.
+// rows of mixed colours fit more than one reading, the one with fewer unrecognisable leading rows,
+// then the start at row 0, then the stereo family wins.
 //
 // The command of a damaged code is the best guess from its two command rows: the one command of
 // the family with the most command rows recognisable as its colours (ties broken by the number of
