@@ -7,7 +7,11 @@
 #include "app/tray_menu.h"
 #include "code/commands.h"
 #include "code/controller_state.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/dialog_commands.h"
+#include "dialogs/properties_dialog.h"
 #include "resource.h"
+#include "settings/error_codes.h"
 #include "settings/error_report.h"
 #include "settings/settings_store.h"
 
@@ -60,9 +64,25 @@ constexpr ModeItem modeItems[] = {
     {MenuInterleaved, ModeInterleaved},
 };
 
-void sendReportingFailure(DisplayCommand command) {
-    if (!sendCommand(command))
+enum class DialogFailure { Reported, Silent };
+
+// Stereo goes off first; then the dialog opens unless one is open already.
+void openProperties(HWND window, DialogFailure failure) {
+    stereoOff();
+    if (controller.propertiesWindow)
+        return;
+    if (!showPropertiesDialog(window)) {
+        controller.lastError = ErrorCreatePropertiesDialog;
+        if (failure == DialogFailure::Reported)
+            reportError(controller.lastError);
+    }
+}
+
+void openAbout(HWND window) {
+    if (!showAboutDialog(window)) {
+        controller.lastError = ErrorCreateAboutDialog;
         reportError(controller.lastError);
+    }
 }
 
 void onCommand(HWND window, WORD id) {
@@ -71,7 +91,10 @@ void onCommand(HWND window, WORD id) {
         runExitSequence(window);
         return;
     case MenuProperties:
-        stereoOff();
+        openProperties(window, DialogFailure::Reported);
+        return;
+    case MenuAbout:
+        openAbout(window);
         return;
     case MenuStereoOff:
         stereoOff();
@@ -79,7 +102,7 @@ void onCommand(HWND window, WORD id) {
     }
     for (const CommandItem& item : commandItems)
         if (item.id == id)
-            sendReportingFailure(item.command);
+            sendCommandReportingFailure(item.command);
     for (const ModeItem& item : modeItems)
         if (item.id == id)
             setMode(item.mode);
@@ -95,7 +118,7 @@ void onTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage) {
             showPopupMenu(window, createLeftClickMenu());
         break;
     case WM_LBUTTONDBLCLK:
-        stereoOff();
+        openProperties(window, DialogFailure::Silent);
         break;
     case WM_RBUTTONDOWN:
         showPopupMenu(window, createRightClickMenu());
@@ -118,11 +141,11 @@ DisplayCommand stereoOnCommandOfMode() {
 void runHotKey(int id) {
     switch (id) {
     case hotKey1Id:
-        sendReportingFailure(stereoOnCommandOfMode());
+        sendCommandReportingFailure(stereoOnCommandOfMode());
         break;
     case hotKey2Id:
         if (controller.mode == ModeInterleaved)
-            sendReportingFailure(StereoReverse);
+            sendCommandReportingFailure(StereoReverse);
         break;
     case hotKey3Id:
         stereoOff();

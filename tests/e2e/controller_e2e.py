@@ -180,6 +180,12 @@ def pixel_rows(data, width, height):
             for y in range(height)]
 
 
+def window_named(title):
+    """The X window of a shown window with the title, or None."""
+    found = run("xdotool", "search", "--onlyvisible", "--name", "^" + title + "$", check=False)
+    return found.stdout.split()[0] if found.stdout.split() else None
+
+
 def menu_windows():
     """The pop-up menus on the screen, as X window id and geometry: the controller's unnamed,
     mapped windows."""
@@ -471,6 +477,34 @@ class TrayMenu(ControllerTest):
         self.start()
         self.assertEqual(self.open_menu(3, "other-hardware-menu"), "..-.")
         self.choose("Escape")
+
+
+    def test_the_window_items_open_the_about_box_and_the_properties_dialog(self):
+        self.store_matching()
+        self.start()
+        for name, keys, title, closing, code in (
+                ("about", ("Up", "Up", "Up", "Return"), "About Lumo Controller", "Return", None),
+                ("properties", ("Up", "Up", "Return"), "Lumo Controller Properties", "Escape",
+                 1000)):
+            self.open_menu(3, name + "-menu")
+            self.choose(*keys)
+            # Properties switches stereo off before its dialog opens.
+            if code:
+                self.wait_for_code(code)
+                self.no_code_on_screen()
+            dialog = None
+
+            def dialog_shown():
+                nonlocal dialog
+                dialog = window_named(title)
+                return dialog is not None
+
+            self.assertTrue(wait_until(dialog_shown, 5), f"no window \"{title}\"")
+            self.shoot_desktop(name + "-dialog")
+            run("xdotool", "windowfocus", dialog)
+            self.screen.keys(closing)
+            self.assertTrue(wait_until(lambda: window_named(title) is None, 5),
+                            f"\"{title}\" stayed open")
 
 
 class HotKeys(ControllerTest):

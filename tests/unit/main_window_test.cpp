@@ -7,10 +7,12 @@
 #include "code/code_window.h"
 #include "code/controller_state.h"
 #include "settings/settings_store.h"
+#include "support/dialog_driver.h"
 #include "support/message_box.h"
 #include "support/popup_menu.h"
 #include "support/registry.h"
 #include "support/wait.h"
+#include "support/window_refusal.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +34,10 @@ constexpr int32_t ctrlF10 = 0x279;
 constexpr int32_t ctrlF9 = 0x278;
 constexpr int32_t extendedFlag = 0x800;
 constexpr int32_t noCode = 0;
+constexpr char propertiesTitle[] = "Lumo Controller Properties";
+constexpr char aboutTitle[] = "About Lumo Controller";
+constexpr int propertiesCancel = 1004;
+constexpr char errorBoxCaption[] = "Lumo Controller Error";
 
 const Lines interleavedOffMenu{
     "[x] Interleaved (40006)", "Over/Under (40005)",       "Page Flip (40004)",        "---",
@@ -217,16 +223,6 @@ TEST_F(MainWindow, OtherMouseMessagesAndOtherIconsShowNoMenu) {
     EXPECT_TRUE(menusOf(WM_LBUTTONDOWN, 0).empty());
 }
 
-TEST_F(MainWindow, ADoubleClickSwitchesStereoOff) {
-    ASSERT_TRUE(create());
-    controller.active = 1;
-    trayNotify(WM_LBUTTONDBLCLK);
-    EXPECT_EQ(controller.active, 0);
-    EXPECT_EQ(controller.currentCode, StereoOff);
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
-    EXPECT_EQ(codeWindowsOpen(), 1u);
-}
-
 struct CommandCase {
     WORD id;
     int32_t code;
@@ -316,12 +312,120 @@ TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
     EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
 }
 
-TEST_F(MainWindow, PropertiesSwitchesStereoOffFirst) {
+size_t dialogsTitled(const char* title) {
+    size_t count = 0;
+    for (HWND dialog : topLevelWindowsOfClass("#32770"))
+        if (IsWindowVisible(dialog) && windowText(dialog) == title)
+            ++count;
+    return count;
+}
+
+TEST_F(MainWindow, PropertiesSwitchesStereoOffThenOpensOneDialogThatMutesTheHotKeys) {
     ASSERT_TRUE(create());
     controller.active = 1;
-    command(40002);
+    struct {
+        int32_t codeAtOpening = noCode;
+        HWND owner = nullptr;
+        bool marked = false;
+        int32_t activeAfterSecondChoice = -1;
+        int32_t codeAfterHotKeys = noCode;
+        int32_t activeAfterDoubleClick = -1;
+        size_t dialogsOpen = 0;
+    } seen;
+    driveDialog(
+        propertiesTitle, [&] { command(40002); },
+        [&](HWND dialog) {
+            seen.codeAtOpening = controller.currentCode;
+            seen.owner = GetWindow(dialog, GW_OWNER);
+            seen.marked = controller.propertiesWindow == dialog;
+            // Stereo on again, then Properties once more: stereo goes off, no second dialog.
+            PostMessageA(window, WM_COMMAND, 40011, 0);
+            PostMessageA(window, WM_COMMAND, 40002, 0);
+            waitForDialogThread();
+            seen.activeAfterSecondChoice = controller.active;
+            controller.currentCode = noCode;
+            for (int id : {hotKeyNormal, hotKeyReverse, hotKeyOff})
+                PostMessageA(window, WM_HOTKEY, id, 0);
+            waitForDialogThread();
+            seen.codeAfterHotKeys = controller.currentCode;
+            PostMessageA(window, WM_COMMAND, 40011, 0);
+            PostMessageA(window, trayMessage, trayIcon, WM_LBUTTONDBLCLK);
+            waitForDialogThread();
+            seen.activeAfterDoubleClick = controller.active;
+            seen.dialogsOpen = dialogsTitled(propertiesTitle);
+            click(dialog, propertiesCancel);
+        });
+    EXPECT_EQ(seen.codeAtOpening, StereoOff) << "stereo was not switched off first";
+    EXPECT_EQ(seen.owner, window);
+    EXPECT_TRUE(seen.marked);
+    EXPECT_EQ(seen.activeAfterSecondChoice, 0);
+    EXPECT_EQ(seen.codeAfterHotKeys, noCode) << "a hot-key acted while the dialog was open";
+    EXPECT_EQ(seen.activeAfterDoubleClick, 0);
+    EXPECT_EQ(seen.dialogsOpen, 1u);
+    EXPECT_EQ(controller.propertiesWindow, nullptr);
+}
+
+TEST_F(MainWindow, ADoubleClickSwitchesStereoOffThenOpensThePropertiesDialog) {
+    ASSERT_TRUE(create());
+    controller.active = 1;
+    HWND owner = nullptr;
+    int32_t codeAtOpening = noCode;
+    driveDialog(
+        propertiesTitle, [&] { trayNotify(WM_LBUTTONDBLCLK); },
+        [&](HWND dialog) {
+            owner = GetWindow(dialog, GW_OWNER);
+            codeAtOpening = controller.currentCode;
+            click(dialog, propertiesCancel);
+        });
+    EXPECT_EQ(owner, window);
+    EXPECT_EQ(codeAtOpening, StereoOff);
     EXPECT_EQ(controller.active, 0);
+    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+}
+
+TEST_F(MainWindow, AboutOpensTheBoxAndTheHotKeysStillAct) {
+    ASSERT_TRUE(create());
+    controller.active = 1;
+    HWND owner = nullptr;
+    int32_t activeAfterHotKey = -1;
+    driveDialog(
+        aboutTitle, [&] { command(40003); },
+        [&](HWND dialog) {
+            owner = GetWindow(dialog, GW_OWNER);
+            PostMessageA(window, WM_HOTKEY, hotKeyOff, 0);
+            waitForDialogThread();
+            activeAfterHotKey = controller.active;
+            click(dialog, IDOK);
+        });
+    EXPECT_EQ(owner, window);
+    EXPECT_EQ(activeAfterHotKey, 0);
     EXPECT_EQ(controller.currentCode, StereoOff);
+}
+
+TEST_F(MainWindow, DialogsThatCannotBeCreatedAreReportedFromTheMenuButNotFromADoubleClick) {
+    ASSERT_TRUE(create());
+    struct FailureCase {
+        const char* title;
+        WORD id;
+        const char* message;
+    };
+    for (const FailureCase& item :
+         {FailureCase{propertiesTitle, 40002, "Cannot create Properties Dialog."},
+          FailureCase{aboutTitle, 40003, "Cannot create About Dialog."}}) {
+        WindowRefusal refusal(item.title);
+        ASSERT_TRUE(refusal.active());
+        MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
+        command(item.id);
+        const auto seen = boxes.seen();
+        ASSERT_EQ(seen.size(), 1u) << item.title;
+        EXPECT_EQ(seen[0].text, item.message);
+    }
+
+    WindowRefusal refusal(propertiesTitle);
+    MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
+    trayNotify(WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(boxes.seen().empty());
+    EXPECT_EQ(controller.lastError, 34);
 }
 
 TEST_F(MainWindow, ExitShowsTheStereoOffCodeStoresAndEndsTheLoopOneAndAHalfSecondsLater) {
@@ -379,19 +483,6 @@ TEST_F(MainWindow, HotKeysSendTheCommandOfTheMode) {
         EXPECT_EQ(controller.active, item.code == StereoOff ? 0 : 1);
         closeCodeWindows();
     }
-}
-
-TEST_F(MainWindow, NoHotKeyActsWhileThePropertiesDialogIsOpen) {
-    ASSERT_TRUE(create());
-    OtherWindow dialog;
-    controller.propertiesWindow = dialog.get();
-    controller.active = 1;
-    for (int id : {hotKeyNormal, hotKeyReverse, hotKeyOff})
-        hotKey(id);
-    EXPECT_EQ(controller.currentCode, noCode);
-    EXPECT_EQ(controller.active, 1);
-    EXPECT_EQ(codeWindowsOpen(), 0u);
-    controller.propertiesWindow = nullptr;
 }
 
 TEST_F(MainWindow, TheDefaultHotKeysAreHeldAndAKeyPressReachesThem) {
@@ -500,7 +591,7 @@ TEST_F(MainWindow, ACommandThatCannotShowItsCodeIsReportedOnce) {
     for (auto send : {+[](HWND w) { SendMessageA(w, WM_COMMAND, 40011, 0); },
                       +[](HWND w) { SendMessageA(w, WM_COMMAND, 40013, 0); },
                       +[](HWND w) { SendMessageA(w, WM_HOTKEY, hotKeyNormal, 0); }}) {
-        MessageBoxWatcher boxes({"Lumo Controller Error"}, IDOK);
+        MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
         send(window);
         const auto seen = boxes.seen();
         ASSERT_EQ(seen.size(), 1u);
