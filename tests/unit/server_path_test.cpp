@@ -1,13 +1,16 @@
 // The server path that registration writes, for paths with blanks, quotes and without short
-// names.
+// names; and COM starting the controller from such a path.
 
 #include "resource.h"
+#include "server/com_ptr.h"
 #include "server/server_classes.h"
 #include "server/server_path.h"
 #include "server/server_registration.h"
+#include "support/controller_process.h"
 #include "support/import_patch.h"
 #include "support/registry_tree.h"
 #include "support/server_keys.h"
+#include "support/wait.h"
 #include "zezizer.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +109,69 @@ TEST_F(ServerPathOf, IsRegisteredWithItsQuotesIntactAndTheCommandQuotedForLocalS
     EXPECT_EQ(applyRegistryScript(IDR_CLASS_SCRIPT, ScriptMode::Unregister), S_OK);
     EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, classKey));
     removeServerKeys();
+}
+
+// A copy of the controller in a folder with a blank, registered under its quoted long path.
+class ControllerCopyWithABlank : public ServerPathOf {
+  protected:
+    void SetUp() override {
+        ServerPathOf::SetUp();
+        CoInitialize(nullptr);
+        CreateDirectoryA(folder_, nullptr);
+        ASSERT_TRUE(CopyFileA(controllerPath().c_str(), copy_, FALSE));
+        initServerModule(GetModuleHandleA(nullptr), serverClasses(), LIBID_ZEZIZERLib);
+        modulePath = copy_;
+        removeServerKeys();
+        ASSERT_EQ(applyRegistryScript(IDR_CLASS_SCRIPT, ScriptMode::Register), S_OK);
+    }
+    void TearDown() override {
+        removeServerKeys();
+        CoUninitialize();
+        for (HWND window = FindWindowA(controllerWindowClass, nullptr); window;
+             window = FindWindowA(controllerWindowClass, nullptr))
+            endControllerOf(window);
+        DeleteFileA(copy_);
+        RemoveDirectoryA(folder_);
+    }
+
+    // Ends the controller that COM started, through Exit, or by force when that takes too long.
+    static void endControllerOf(HWND window) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
+        PostMessageA(window, WM_COMMAND, controllerExitCommand, 0);
+        if (process && WaitForSingleObject(process, 10000) != WAIT_OBJECT_0)
+            TerminateProcess(process, 1);
+        if (process)
+            CloseHandle(process);
+    }
+
+    const char* folder_ = "C:\\zezizer server test";
+    const char* copy_ = "C:\\zezizer server test\\ZEZIZER.exe";
+};
+
+TEST_F(ControllerCopyWithABlank, IsStartedByComFromItsQuotedPath) {
+    ASSERT_EQ(FindWindowA(controllerWindowClass, nullptr), nullptr);
+    EXPECT_EQ(
+        registryText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + classIdText + "\\LocalServer32"),
+        std::optional<std::string>("\"C:\\zezizer server test\\ZEZIZER.exe\""));
+
+    ComPtr<IUnknown> lumoCode;
+    EXPECT_EQ(CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                               lumoCode.putVoid()),
+              S_OK);
+    lumoCode.reset();
+    HWND window = nullptr;
+    ASSERT_TRUE(
+        waitUntil([&] { return (window = FindWindowA(controllerWindowClass, nullptr)); }, 10000));
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    char image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    QueryFullProcessImageNameA(process, 0, image, &size);
+    CloseHandle(process);
+    EXPECT_EQ(lstrcmpiA(image, copy_), 0) << image;
 }
 
 } // namespace
