@@ -20,6 +20,11 @@
 #define IDD_PROPERTIES 106
 #define IDD_INTERLEAVE_TEST 112
 
+// Controls that the program never addresses
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 // Properties dialog controls
 #define IDC_LCD_MODE_LIST 201
 #define IDC_LCD_SET 202

@@ -12,13 +12,17 @@ wine_env_init() { # prefix-folder
 }
 
 # Settings that make a prefix fit for unattended runs: no crash dialog (it would block forever on
-# a virtual display), and a virtual desktop that repaints behind closed windows and shows a taskbar.
-wine_prefix_settings() {
+# a virtual display) and, unless asked otherwise, a virtual desktop that repaints behind closed
+# windows and shows a taskbar with the tray.
+wine_prefix_settings() { # with-desktop
     cat <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+REG
+    [ "$1" = yes ] || return 0
+    cat <<'REG'
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
 "Desktop"="Default"
@@ -31,13 +35,14 @@ REGEDIT4
 REG
 }
 
-wine_prefix_ensure() {
+wine_prefix_ensure() { # [with-desktop: yes (default) | no]
+    local desktop=${1:-yes}
     [ -f "$WINEPREFIX/.zezizer-ready" ] && return 0
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     timeout "$WINE_TIMEOUT" wineboot -i >/dev/null 2>&1 || { echo "wine-env: wineboot failed" >&2; return 1; }
     local reg="$WINEPREFIX/zezizer-settings.reg"
-    wine_prefix_settings >"$reg"
+    wine_prefix_settings "$desktop" >"$reg"
     timeout "$WINE_TIMEOUT" wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
     timeout "$WINE_TIMEOUT" wineserver -k >/dev/null 2>&1 || true
     timeout "$WINE_TIMEOUT" wineserver -w >/dev/null 2>&1 || true

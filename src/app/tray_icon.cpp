@@ -25,7 +25,10 @@ void addTrayIcon(HWND mainWindow) {
     NOTIFYICONDATAA record = trayRecord(mainWindow);
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = trayCallbackMessage;
-    record.hIcon = LoadIconA(controller.moduleInstance, MAKEINTRESOURCEA(IDI_CONTROLLER));
+    // The small image drawn for the tray, rather than the large one shrunk by the shell.
+    record.hIcon = static_cast<HICON>(LoadImageA(
+        controller.moduleInstance, MAKEINTRESOURCEA(IDI_CONTROLLER), IMAGE_ICON,
+        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     static_assert(tipBufferSize <= sizeof(record.szTip));
     LoadStringA(controller.moduleInstance, IDS_TRAY_TIP, record.szTip, tipBufferSize);
     Shell_NotifyIconA(NIM_ADD, &record);

@@ -7,6 +7,7 @@
 #include "support/import_patch.h"
 #include "support/screen.h"
 #include "support/wait.h"
+#include "support/window_log.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
@@ -210,23 +211,13 @@ TEST_F(CodeWindow, PaintingLeaksNoGdiObjects) {
     DestroyWindow(window);
 }
 
-LRESULT CALLBACK refuseCodeWindows(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-        auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-        if (!IS_INTRESOURCE(create->lpcs->lpszClass) &&
-            lstrcmpA(create->lpcs->lpszClass, codeWindowClassName) == 0)
-            return 1;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 TEST_F(CodeWindow, ReportsCode26WhenTheWindowCannotBeCreated) {
-    HHOOK hook = SetWindowsHookExA(WH_CBT, refuseCodeWindows, nullptr, GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
-    controller.currentCode = StereoNormal;
-    EXPECT_EQ(openCodeWindow(), 0);
-    EXPECT_EQ(controller.lastError, ErrorCreateCodeWindow);
-    UnhookWindowsHookEx(hook);
+    {
+        WindowLog refusing(codeWindowClassName);
+        controller.currentCode = StereoNormal;
+        EXPECT_EQ(openCodeWindow(), 0);
+        EXPECT_EQ(controller.lastError, ErrorCreateCodeWindow);
+    }
     EXPECT_TRUE(topLevelWindowsOfClass(codeWindowClassName).empty());
 }
 

@@ -1,0 +1,322 @@
+#include "decoder/code_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t rgbMask = 0xFFFFFF;
+constexpr uint32_t red = 0xFF0000;
+constexpr uint32_t green = 0x00FF00;
+constexpr uint32_t yellow = 0xFFFF00;
+constexpr uint32_t black = 0x000000;
+
+constexpr int nearTolerance = 96;
+constexpr int largestShift = 1;
+constexpr int leadingRowsAllowedToFail = 1;
+constexpr int recognisableShareDivisor = 4; // a quarter of a row
+
+// The patterns are spelled one letter a row, top to bottom.
+constexpr uint32_t colourOfLetter(char letter) {
+    switch (letter) {
+    case 'R':
+        return red;
+    case 'G':
+        return green;
+    case 'Y':
+        return yellow;
+    default:
+        return black;
+    }
+}
+
+struct CommandPattern {
+    int32_t command;
+    std::string_view rows; // the two command rows
+};
+
+struct FamilyPattern {
+    CodeFamily family;
+    std::string_view leadingRows;
+    std::span<const CommandPattern> commands;
+
+    int rowCount() const { return static_cast<int>(leadingRows.size() + commands[0].rows.size()); }
+};
+
+constexpr CommandPattern stereoCommands[] = {
+    {1, "RR"}, {2, "KR"}, {3, "GG"}, {4, "YY"}, {1000, "KK"}};
+constexpr CommandPattern lcdCommands[] = {{5, "GR"}, {6, "RG"}, {7, "KG"}};
+const FamilyPattern families[] = {
+    {CodeFamily::Stereo, "RRGGYYYY", stereoCommands},
+    {CodeFamily::Lcd, "RRRRRRGGYYYY", lcdCommands},
+};
+
+class Picture {
+  public:
+    Picture(std::span<const uint32_t> pixels, int width)
+        : pixels_(pixels), width_(width), rows_(static_cast<int>(pixels.size() / width)) {}
+
+    int width() const { return width_; }
+    bool hasRow(int y) const { return y < rows_; }
+    uint32_t at(int x, int y) const {
+        return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + x] & rgbMask;
+    }
+
+  private:
+    std::span<const uint32_t> pixels_;
+    int width_;
+    int rows_;
+};
+
+int channel(uint32_t colour, int shift) {
+    return static_cast<int>((colour >> shift) & 0xFF);
+}
+
+bool isNear(uint32_t pixel, uint32_t colour) {
+    for (int shift : {16, 8, 0})
+        if (std::abs(channel(pixel, shift) - channel(colour, shift)) > nearTolerance)
+            return false;
+    return true;
+}
+
+bool rowIsExactly(const Picture& picture, int y, uint32_t colour) {
+    if (!picture.hasRow(y))
+        return false;
+    for (int x = 0; x < picture.width(); ++x)
+        if (picture.at(x, y) != colour)
+            return false;
+    return true;
+}
+
+int nearPixels(const Picture& picture, int y, uint32_t colour) {
+    if (!picture.hasRow(y))
+        return 0;
+    int count = 0;
+    for (int x = 0; x < picture.width(); ++x)
+        count += isNear(picture.at(x, y), colour);
+    return count;
+}
+
+bool isRecognisable(const Picture& picture, int nearCount) {
+    const int needed = (picture.width() + recognisableShareDivisor - 1) / recognisableShareDivisor;
+    return nearCount >= std::max(1, needed);
+}
+
+// The colour that row `row` of a code should have; none for command rows of an unknown command.
+std::optional<uint32_t> expectedColour(const FamilyPattern& family, const CommandPattern* command,
+                                       int row) {
+    const int leading = static_cast<int>(family.leadingRows.size());
+    if (row < leading)
+        return colourOfLetter(family.leadingRows[row]);
+    if (!command)
+        return std::nullopt;
+    return colourOfLetter(command->rows[row - leading]);
+}
+
+// How well some rows of the picture fit some colours.
+struct Fit {
+    int recognisableRows = 0;
+    long nearPixelCount = 0;
+
+    auto operator<=>(const Fit&) const = default;
+};
+
+Fit fitRows(const Picture& picture, std::string_view letters, int firstRow) {
+    Fit fit;
+    for (size_t i = 0; i < letters.size(); ++i) {
+        const int count =
+            nearPixels(picture, firstRow + static_cast<int>(i), colourOfLetter(letters[i]));
+        fit.recognisableRows += isRecognisable(picture, count);
+        fit.nearPixelCount += count;
+    }
+    return fit;
+}
+
+const CommandPattern* findExactCommand(const Picture& picture, const FamilyPattern& family) {
+    for (const CommandPattern& command : family.commands) {
+        bool exact = true;
+        for (int row = 0; exact && row < family.rowCount(); ++row)
+            exact = rowIsExactly(picture, row, *expectedColour(family, &command, row));
+        if (exact)
+            return &command;
+    }
+    return nullptr;
+}
+
+struct Reading {
+    const FamilyPattern* family = nullptr;
+    int shift = 0;
+    int failedRows = 0; // leading rows not recognisable
+};
+
+std::optional<Reading> bestReading(const Picture& picture) {
+    std::optional<Reading> best;
+    for (int shift = 0; shift <= largestShift; ++shift) {
+        for (const FamilyPattern& family : families) {
+            const int leading = static_cast<int>(family.leadingRows.size());
+            const int failed =
+                leading - fitRows(picture, family.leadingRows, shift).recognisableRows;
+            if (failed <= leadingRowsAllowedToFail && (!best || failed < best->failedRows))
+                best = Reading{&family, shift, failed};
+        }
+    }
+    return best;
+}
+
+const CommandPattern* guessCommand(const Picture& picture, const Reading& reading) {
+    const int firstCommandRow =
+        reading.shift + static_cast<int>(reading.family->leadingRows.size());
+    const CommandPattern* best = nullptr;
+    Fit bestFit;
+    bool tied = false;
+    for (const CommandPattern& command : reading.family->commands) {
+        const Fit fit = fitRows(picture, command.rows, firstCommandRow);
+        if (!best || fit > bestFit) {
+            best = &command;
+            bestFit = fit;
+            tied = false;
+        } else if (fit == bestFit) {
+            tied = true;
+        }
+    }
+    return tied || bestFit.recognisableRows == 0 ? nullptr : best;
+}
+
+// Collects the runs of wrong pixels row by row and merges each with the same run in the row above.
+class FlawList {
+  public:
+    void startRow() {
+        previousRow_.swap(currentRow_);
+        currentRow_.clear();
+        cursor_ = 0;
+    }
+
+    // Runs of a row come left to right, as do the flaws that reached the row above.
+    void add(int row, int firstX, int lastX, uint32_t seen) {
+        while (cursor_ < previousRow_.size() && all_[previousRow_[cursor_]].firstX < firstX)
+            ++cursor_;
+        if (cursor_ < previousRow_.size()) {
+            CodeFlaw& above = all_[previousRow_[cursor_]];
+            if (above.firstX == firstX && above.lastX == lastX && above.seen == seen) {
+                above.lastRow = row;
+                currentRow_.push_back(previousRow_[cursor_]);
+                return;
+            }
+        }
+        currentRow_.push_back(all_.size());
+        all_.push_back(CodeFlaw{row, row, firstX, lastX, seen});
+    }
+
+    void handTo(DecodedCode& code) {
+        const size_t listed = std::min(all_.size(), maxListedFlaws);
+        code.unlistedFlaws = static_cast<int>(all_.size() - listed);
+        all_.resize(listed);
+        code.flaws = std::move(all_);
+    }
+
+  private:
+    std::vector<CodeFlaw> all_;
+    std::vector<size_t> previousRow_;
+    std::vector<size_t> currentRow_;
+    size_t cursor_ = 0;
+};
+
+// Each run of one colour in a row that differs from the expected colour (every run when none).
+void addRowFlaws(const Picture& picture, int y, std::optional<uint32_t> expected, FlawList& flaws) {
+    flaws.startRow();
+    int x = 0;
+    while (x < picture.width()) {
+        const uint32_t seen = picture.at(x, y);
+        int end = x;
+        while (end + 1 < picture.width() && picture.at(end + 1, y) == seen)
+            ++end;
+        if (seen != expected)
+            flaws.add(y, x, end, seen);
+        x = end + 1;
+    }
+}
+
+DecodedCode damagedCode(const Picture& picture, const Reading& reading) {
+    DecodedCode code;
+    code.reading = CodeReading::Damaged;
+    code.family = reading.family->family;
+    code.shift = reading.shift;
+    const CommandPattern* command = guessCommand(picture, reading);
+    code.command = command ? command->command : unknownCommand;
+    FlawList flaws;
+    for (int row = 0; row < reading.family->rowCount(); ++row) {
+        const int y = reading.shift + row;
+        if (picture.hasRow(y))
+            addRowFlaws(picture, y, expectedColour(*reading.family, command, row), flaws);
+    }
+    flaws.handTo(code);
+    return code;
+}
+
+std::string colourName(uint32_t colour) {
+    switch (colour) {
+    case red:
+        return "red";
+    case green:
+        return "green";
+    case yellow:
+        return "yellow";
+    case black:
+        return "black";
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof(hex), "#%06X", static_cast<unsigned>(colour));
+    return hex;
+}
+
+std::string range(const char* one, const char* many, int first, int last) {
+    if (first == last)
+        return std::string(one) + " " + std::to_string(first);
+    return std::string(many) + " " + std::to_string(first) + "-" + std::to_string(last);
+}
+
+std::string describeFlaw(const CodeFlaw& flaw) {
+    return range("row", "rows", flaw.firstRow, flaw.lastRow) + " " +
+           range("x", "x", flaw.firstX, flaw.lastX) + " " + colourName(flaw.seen);
+}
+
+} // namespace
+
+DecodedCode decodeDisplayCode(std::span<const uint32_t> pixels, int width) {
+    if (width < 1 || pixels.size() < static_cast<size_t>(width))
+        return {};
+    const Picture picture(pixels, width);
+    for (const FamilyPattern& family : families) {
+        if (const CommandPattern* command = findExactCommand(picture, family)) {
+            DecodedCode code;
+            code.reading = CodeReading::Exact;
+            code.family = family.family;
+            code.command = command->command;
+            return code;
+        }
+    }
+    const std::optional<Reading> reading = bestReading(picture);
+    return reading ? damagedCode(picture, *reading) : DecodedCode{};
+}
+
+std::string describeDamage(const DecodedCode& code) {
+    std::vector<std::string> parts;
+    if (code.shift)
+        parts.push_back("shifted down " + std::to_string(code.shift) +
+                        (code.shift == 1 ? " row" : " rows"));
+    if (code.reading == CodeReading::Damaged && code.command == unknownCommand)
+        parts.push_back("command rows match no command");
+    for (const CodeFlaw& flaw : code.flaws)
+        parts.push_back(describeFlaw(flaw));
+    if (code.unlistedFlaws)
+        parts.push_back("and " + std::to_string(code.unlistedFlaws) + " more");
+
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "; ") + part;
+    return text;
+}

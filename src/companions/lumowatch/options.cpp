@@ -1,0 +1,56 @@
+#include "lumowatch/options.h"
+
+#include <charconv>
+#include <limits>
+#include <string_view>
+
+const char usageText[] =
+    "usage: lumowatch [--once] [--timeout MS] [--json] [--help]\n"
+    "\n"
+    "Watches the top rows of the primary screen for the display codes of the Lumo Controller\n"
+    "and prints one line for every code when it disappears: when it appeared (ms since\n"
+    "lumowatch started), its command, how long it stayed on screen, and whether it was exact\n"
+    "or damaged and how. It only reads the screen.\n"
+    "\n"
+    "  --once        wait for the next code; exit with its command number when it disappears\n"
+    "                (-1 when its command cannot be told), 0 when the time is up first\n"
+    "  --timeout MS  stop after MS milliseconds\n"
+    "  --json        one JSON object a line instead of text\n"
+    "  --help        show this text\n";
+
+namespace {
+
+// Milliseconds as the system's timers take them: 0 to 2^31 - 1.
+bool parseMilliseconds(std::string_view text, uint32_t& value) {
+    constexpr uint32_t largest = std::numeric_limits<int32_t>::max();
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc{} && stop == end && value <= largest;
+}
+
+} // namespace
+
+bool parseOptions(std::span<char* const> arguments, WatchOptions& options, std::string& problem) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--once") {
+            options.once = true;
+        } else if (argument == "--json") {
+            options.json = true;
+        } else if (argument == "--help") {
+            options.help = true;
+        } else if (argument == "--timeout") {
+            uint32_t value = 0;
+            if (i + 1 == arguments.size() || !parseMilliseconds(arguments[i + 1], value)) {
+                problem = "--timeout needs a number of milliseconds";
+                return false;
+            }
+            options.timeoutMs = value;
+            ++i;
+        } else {
+            problem = "unknown argument \"" + std::string(argument) + "\"";
+            return false;
+        }
+    }
+    return true;
+}

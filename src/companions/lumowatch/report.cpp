@@ -1,0 +1,82 @@
+#include "lumowatch/report.h"
+
+#include <cstdio>
+
+namespace {
+
+struct CommandName {
+    int32_t command;
+    const char* name;
+};
+
+constexpr CommandName commandNames[] = {
+    {1, "StereoNormal"}, {2, "StereoReverse"}, {3, "StereoOnResync"}, {4, "StereoOn"},
+    {5, "LcdMode1"},     {6, "LcdMode2"},      {7, "LcdModeOff"},     {1000, "StereoOff"},
+};
+
+const char* familyName(CodeFamily family) {
+    return family == CodeFamily::Lcd ? "lcd" : "stereo";
+}
+
+std::string whatCode(const Sighting& sighting) {
+    if (sighting.command == unknownCommand)
+        return std::string(familyName(sighting.family)) + " code of unknown command";
+    return std::to_string(sighting.command) + " " + commandName(sighting.command);
+}
+
+std::string howItLooked(const Sighting& sighting) {
+    if (!sighting.damage)
+        return "exact";
+    if (!sighting.seenExact)
+        return "damaged: " + *sighting.damage;
+    return "exact, damaged for " + std::to_string(sighting.damagedMs) + " ms: " + *sighting.damage;
+}
+
+std::string jsonString(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof(escape), "\\u%04x", c);
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+const char* jsonBool(bool value) {
+    return value ? "true" : "false";
+}
+
+} // namespace
+
+std::string commandName(int32_t command) {
+    for (const CommandName& entry : commandNames)
+        if (entry.command == command)
+            return entry.name;
+    return {};
+}
+
+std::string textLine(const Sighting& sighting) {
+    return "at " + std::to_string(sighting.appearedMs) + " ms: " + whatCode(sighting) + ", " +
+           std::to_string(sighting.durationMs) + " ms on screen" +
+           (sighting.stillOnScreen ? " so far" : "") + ", " + howItLooked(sighting);
+}
+
+std::string jsonLine(const Sighting& sighting) {
+    const bool known = sighting.command != unknownCommand;
+    return "{\"appearedMs\":" + std::to_string(sighting.appearedMs) +
+           ",\"command\":" + (known ? std::to_string(sighting.command) : "null") +
+           ",\"name\":" + (known ? jsonString(commandName(sighting.command)) : "null") +
+           ",\"family\":" + jsonString(familyName(sighting.family)) +
+           ",\"durationMs\":" + std::to_string(sighting.durationMs) +
+           ",\"exact\":" + jsonBool(sighting.seenExact) +
+           ",\"damage\":" + (sighting.damage ? jsonString(*sighting.damage) : "null") +
+           ",\"damagedMs\":" + std::to_string(sighting.damagedMs) +
+           ",\"stillOnScreen\":" + jsonBool(sighting.stillOnScreen) + "}";
+}

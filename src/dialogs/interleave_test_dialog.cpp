@@ -1,0 +1,85 @@
+#include "dialogs/interleave_test_dialog.h"
+
+#include "code/controller_state.h"
+#include "dialogs/dialog_commands.h"
+#include "resource.h"
+
+namespace {
+
+// What the dialog shows and sends for one eye order.
+struct EyeOrder {
+    int32_t reverse;
+    DisplayCommand command;
+    const char* title;
+    const char* toggleText;
+};
+
+constexpr EyeOrder normalOrder{0, StereoNormal, "Normal Interleaved Mode", "Reverse"};
+constexpr EyeOrder reversedOrder{1, StereoReverse, "Reverse Interleaved Mode", "Normal"};
+
+bool isOdd(LONG row) {
+    return row % 2 != 0;
+}
+
+// Each eye sees alternate scan lines, so the picture's first row must start on an odd screen
+// row for the normal eye order and on an even one for the reversed order.
+void placePictureOnRowParity(HWND dialog) {
+    POINT pictureTop{0, 0};
+    ClientToScreen(GetDlgItem(dialog, IDC_TEST_PICTURE), &pictureTop);
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    const bool wantOdd = controller.reverse == 0;
+    const LONG shift = isOdd(pictureTop.y) == wantOdd ? 0 : 1;
+    MoveWindow(dialog, frame.left, frame.top + shift, frame.right - frame.left,
+               frame.bottom - frame.top, TRUE);
+}
+
+INT_PTR onInitDialog(HWND dialog) {
+    placePictureOnRowParity(dialog);
+    return TRUE;
+}
+
+void onToggle(HWND dialog) {
+    const EyeOrder& next = controller.reverse ? normalOrder : reversedOrder;
+    controller.reverse = next.reverse;
+    sendCommandReportingFailure(next.command);
+    SetWindowTextA(dialog, next.title);
+    SetDlgItemTextA(dialog, IDC_TEST_TOGGLE, next.toggleText);
+}
+
+void close(HWND dialog, int32_t tested, INT_PTR result) {
+    controller.tested = tested;
+    EndDialog(dialog, result);
+}
+
+void onCommand(HWND dialog, WORD id) {
+    switch (id) {
+    case IDC_TEST_TOGGLE:
+        onToggle(dialog);
+        break;
+    case IDOK:
+        close(dialog, 1, IDOK);
+        break;
+    case IDCANCEL:
+        close(dialog, 0, IDCANCEL);
+        break;
+    }
+}
+
+INT_PTR CALLBACK interleaveTestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return onInitDialog(dialog);
+    case WM_COMMAND:
+        onCommand(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+INT_PTR runInterleaveTestDialog(HWND owner) {
+    return DialogBoxParamA(controller.moduleInstance, MAKEINTRESOURCEA(IDD_INTERLEAVE_TEST), owner,
+                           interleaveTestDialogProc, 0);
+}

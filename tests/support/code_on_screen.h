@@ -1,0 +1,13 @@
+#pragma once
+// Whether the top rows of the real screen show a command's display code right now, or soon.
+
+#include <windows.h>
+
+#include <cstdint>
+
+constexpr DWORD codeAppearsMs = 3000;
+
+bool screenShowsCode(int32_t command);
+
+// Waits (pumping this thread's messages) until the screen shows the code.
+bool codeAppears(int32_t command, DWORD timeoutMs = codeAppearsMs);

@@ -1,0 +1,217 @@
+// The interleave test dialog on the screen: where it puts the picture for each eye order, what
+// the eye-order button sends and shows, and what OK and Cancel leave in the state.
+
+#include "code/code_window.h"
+#include "code/controller_state.h"
+#include "dialogs/interleave_test_dialog.h"
+#include "resource.h"
+#include "support/code_on_screen.h"
+#include "support/dialog_driver.h"
+#include "support/message_box.h"
+#include "support/registry.h"
+#include "support/screen.h"
+#include "support/wait.h"
+#include "support/window_log.h"
+#include "support/windows.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+constexpr char normalTitle[] = "Normal Interleaved Mode";
+constexpr char reverseTitle[] = "Reverse Interleaved Mode";
+constexpr int ownerLeft = 150;
+
+bool noCodeWindows() {
+    return topLevelWindowsOfClass(codeWindowClassName).empty();
+}
+
+std::optional<uint32_t> storedReverse() {
+    const auto value = readValue(testControllerKey, "Reverse");
+    return value ? value->dword() : std::nullopt;
+}
+
+class InterleaveTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        deleteCorvaneKey();
+        controller = ControllerState{};
+        controller.moduleInstance = GetModuleHandleA(nullptr);
+        owner_ = CreateWindowExA(0, "STATIC", "test owner", WS_POPUP | WS_VISIBLE, ownerLeft, 200,
+                                 400, 400, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(owner_, nullptr);
+        ASSERT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+    }
+
+    void TearDown() override {
+        DestroyWindow(owner_);
+        EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        deleteCorvaneKey();
+    }
+
+    INT_PTR run(const std::function<void(HWND)>& user) {
+        INT_PTR result = 0;
+        driveDialog(
+            normalTitle, [&] { result = runInterleaveTestDialog(owner_); }, user);
+        return result;
+    }
+
+    HWND owner_ = nullptr;
+};
+
+LONG pictureTopRow(HWND dialog) {
+    POINT top{0, 0};
+    ClientToScreen(GetDlgItem(dialog, IDC_TEST_PICTURE), &top);
+    return top.y;
+}
+
+TEST_F(InterleaveTest, PutsThePictureOnAnOddRowForNormalEyesAndAnEvenRowForReversed) {
+    for (int32_t reverse : {0, 1}) {
+        int moves = 0;
+        for (int ownerTop : {200, 201}) {
+            MoveWindow(owner_, ownerLeft, ownerTop, 400, 400, FALSE);
+            controller.reverse = reverse;
+            const INT_PTR result = run([&](HWND dialog) {
+                const LONG row = pictureTopRow(dialog);
+                EXPECT_EQ(row % 2, reverse == 0 ? 1 : 0)
+                    << "reverse " << reverse << ", picture on row " << row;
+                // The template puts the dialog's client area at the owner's top left corner.
+                POINT client{0, 0};
+                ClientToScreen(dialog, &client);
+                const LONG shift = client.y - ownerTop;
+                EXPECT_TRUE(shift == 0 || shift == 1) << "moved by " << shift;
+                moves += shift;
+                EXPECT_EQ(client.x, ownerLeft) << "moved sideways";
+                // The eye order does not change the texts it starts with.
+                EXPECT_EQ(windowText(dialog), normalTitle);
+                EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
+                click(dialog, IDOK);
+            });
+            EXPECT_EQ(result, IDOK);
+        }
+        EXPECT_EQ(moves, 1) << "reverse " << reverse
+                            << ": of two starting rows one after the other, one is right";
+    }
+}
+
+// The colour of a pixel of the test picture, read from the bitmap resource itself (an 8-bit DIB
+// stored bottom-up), rows counted from the top.
+COLORREF picturePixel(int x, int y) {
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), RT_BITMAP);
+    const auto* header =
+        static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, found)));
+    const auto* palette =
+        reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + header->biSize);
+    const int colours = header->biClrUsed ? static_cast<int>(header->biClrUsed) : 256;
+    const auto* rows = reinterpret_cast<const BYTE*>(palette + colours);
+    const int stride = (header->biWidth + 3) / 4 * 4;
+    const RGBQUAD colour = palette[rows[(header->biHeight - 1 - y) * stride + x]];
+    return RGB(colour.rgbRed, colour.rgbGreen, colour.rgbBlue);
+}
+
+constexpr int pictureSize = 256;
+
+// The first pixel where the picture control on the screen differs from the bitmap, or none.
+std::optional<POINT> firstDifference(HWND picture) {
+    HDC dc = GetDC(picture);
+    Capture shown(dc, pictureSize, pictureSize);
+    ReleaseDC(picture, dc);
+    for (int y = 0; y < pictureSize; ++y)
+        for (int x = 0; x < pictureSize; ++x)
+            if (shown.pixel(x, y) != picturePixel(x, y))
+                return POINT{x, y};
+    return std::nullopt;
+}
+
+TEST_F(InterleaveTest, ShowsTheWholeTestPictureUnscaled) {
+    ASSERT_TRUE(FindResourceA(nullptr, MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), RT_BITMAP));
+    run([](HWND dialog) {
+        HWND picture = GetDlgItem(dialog, IDC_TEST_PICTURE);
+        RECT client;
+        GetClientRect(picture, &client);
+        EXPECT_EQ(client.right, pictureSize);
+        EXPECT_EQ(client.bottom, pictureSize);
+        std::optional<POINT> difference;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                difference = firstDifference(picture);
+                return !difference;
+            },
+            dialogAppearsMs))
+            << "first difference at " << difference->x << ", " << difference->y;
+        click(dialog, IDOK);
+    });
+}
+
+TEST_F(InterleaveTest, TheEyeButtonStoresTheOrderSendsItsCodeAndRenamesTheTest) {
+    controller.tested = 0;
+    const INT_PTR result = run([](HWND dialog) {
+        click(dialog, IDC_TEST_TOGGLE);
+        EXPECT_EQ(controller.reverse, 1);
+        EXPECT_EQ(controller.active, 1);
+        EXPECT_EQ(storedReverse(), 1u);
+        EXPECT_TRUE(codeAppears(StereoReverse));
+        EXPECT_EQ(windowText(dialog), reverseTitle);
+        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Normal");
+
+        click(dialog, IDC_TEST_TOGGLE);
+        EXPECT_EQ(controller.reverse, 0);
+        EXPECT_EQ(storedReverse(), 0u);
+        EXPECT_TRUE(codeAppears(StereoNormal));
+        EXPECT_EQ(windowText(dialog), normalTitle);
+        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
+        click(dialog, IDOK);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(controller.tested, 1);
+}
+
+TEST_F(InterleaveTest, StartedReversedTheFirstPressGoesBackToNormalEyes) {
+    controller.reverse = 1;
+    controller.tested = 1;
+    const INT_PTR result = run([](HWND dialog) {
+        click(dialog, IDC_TEST_TOGGLE);
+        EXPECT_EQ(controller.reverse, 0);
+        EXPECT_TRUE(codeAppears(StereoNormal));
+        EXPECT_EQ(windowText(dialog), normalTitle);
+        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
+        click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(controller.tested, 0) << "Cancel kept an earlier confirmation";
+}
+
+TEST_F(InterleaveTest, EscapeAndTheCloseBoxCancel) {
+    controller.tested = 1;
+    EXPECT_EQ(run([](HWND dialog) { ASSERT_TRUE(typeKeys(dialog, {VK_ESCAPE})); }), IDCANCEL);
+    EXPECT_EQ(controller.tested, 0);
+
+    controller.tested = 1;
+    EXPECT_EQ(run([](HWND dialog) { SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }), IDCANCEL);
+    EXPECT_EQ(controller.tested, 0);
+}
+
+TEST_F(InterleaveTest, AFailedCommandIsReportedAndTheEyesStillSwap) {
+    WindowLog refusal(codeWindowClassName);
+    MessageBoxWatcher watcher({"Lumo Controller Error"}, IDOK);
+    run([](HWND dialog) {
+        click(dialog, IDC_TEST_TOGGLE);
+        EXPECT_EQ(controller.reverse, 1);
+        EXPECT_EQ(windowText(dialog), reverseTitle);
+        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Normal");
+        click(dialog, IDOK);
+    });
+    const auto boxes = watcher.seen();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Cannot create Lumo Code Window.");
+}
+
+TEST_F(InterleaveTest, ReportsThatItCannotBeCreatedWithoutItsTemplate) {
+    controller.moduleInstance = GetModuleHandleA("kernel32.dll");
+    EXPECT_EQ(runInterleaveTestDialog(owner_), -1);
+}
+
+} // namespace

@@ -1,0 +1,599 @@
+// The Properties dialog on the screen, worked as a user works it: what it shows for the stored
+// state, what the lists change, what OK, Apply, Cancel, Set and Test do to the state, the
+// registry, the global hot-keys and the screen.
+
+#include "app/hot_keys.h"
+#include "code/code_window.h"
+#include "code/controller_state.h"
+#include "dialogs/properties_dialog.h"
+#include "resource.h"
+#include "settings/settings_store.h"
+#include "support/code_on_screen.h"
+#include "support/dialog_driver.h"
+#include "support/registry.h"
+#include "support/registry_faults.h"
+#include "support/message_box.h"
+#include "support/wait.h"
+#include "support/window_refusal.h"
+#include "support/window_log.h"
+#include "support/windows.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char propertiesTitle[] = "Lumo Controller Properties";
+constexpr char testDialogTitle[] = "Normal Interleaved Mode";
+constexpr char testCaption[] = "Lumo Test Window";
+constexpr char errorCaption[] = "Lumo Controller Error";
+
+const std::vector<std::string> fullModeList{"Interleaved", "Over/Under", "Page Flip"};
+const std::vector<std::string> lcdList{"LCD Mode 1", "LCD Mode 2", "LCD Mode Off"};
+
+// Hot-key control values: the virtual key, with the control's modifier flags above it.
+constexpr int32_t ctrlF10 = (HOTKEYF_CONTROL << 8) | VK_F10;
+constexpr int32_t ctrlF11 = (HOTKEYF_CONTROL << 8) | VK_F11;
+constexpr int32_t ctrlF12 = (HOTKEYF_CONTROL << 8) | VK_F12;
+constexpr int32_t shiftCtrlF5 = ((HOTKEYF_SHIFT | HOTKEYF_CONTROL) << 8) | VK_F5;
+constexpr int32_t altF6 = (HOTKEYF_ALT << 8) | VK_F6;
+constexpr int32_t ctrlAltF7 = ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | VK_F7;
+
+constexpr int hotKeyControls[] = {IDC_HOTKEY1, IDC_HOTKEY2, IDC_HOTKEY3};
+constexpr int hotKeyLabels[] = {IDC_HOTKEY1_LABEL, IDC_HOTKEY2_LABEL, IDC_HOTKEY3_LABEL};
+
+std::optional<uint32_t> storedSetting(const char* name) {
+    const auto value = readValue(testSettingsKey, name);
+    return value ? value->dword() : std::nullopt;
+}
+
+int32_t hotKeyValue(HWND dialog, int control) {
+    return static_cast<int32_t>(SendDlgItemMessageA(dialog, control, HKM_GETHOTKEY, 0, 0));
+}
+
+void setHotKey(HWND dialog, int control, int32_t value) {
+    SendDlgItemMessageA(dialog, control, HKM_SETHOTKEY, static_cast<WPARAM>(value), 0);
+}
+
+bool noCodeWindows() {
+    return topLevelWindowsOfClass(codeWindowClassName).empty();
+}
+
+// Whether a combination is free: another window of the test can take it.
+bool combinationFree(HWND probe, int32_t value) {
+    constexpr int probeId = 1;
+    const HotKeyArguments arguments = convertHotKey(value);
+    if (!RegisterHotKey(probe, probeId, arguments.modifiers, arguments.virtualKey))
+        return false;
+    UnregisterHotKey(probe, probeId);
+    return true;
+}
+
+class PropertiesDialog : public testing::Test {
+  protected:
+    void SetUp() override {
+        deleteCorvaneKey();
+        controller = ControllerState{};
+        controller.moduleInstance = GetModuleHandleA(nullptr);
+        makeVersionText();
+        controller.hotKey1 = ctrlF10;
+        controller.hotKey2 = ctrlF11;
+        controller.hotKey3 = ctrlF12;
+        owner_ = CreateWindowExA(0, "STATIC", "hot-key owner", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                 nullptr, nullptr, nullptr);
+        probe_ = CreateWindowExA(0, "STATIC", "hot-key probe", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                 nullptr, nullptr, nullptr);
+        ASSERT_TRUE(owner_ && probe_);
+        controller.mainWindow = owner_;
+        registerControllerHotKeys(owner_);
+        ASSERT_EQ(controller.lastError, 0);
+        ASSERT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+    }
+
+    void TearDown() override {
+        for (int id : {hotKey1Id, hotKey2Id, hotKey3Id})
+            UnregisterHotKey(owner_, id);
+        DestroyWindow(owner_);
+        DestroyWindow(probe_);
+        EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        deleteCorvaneKey();
+    }
+
+    // Opens the dialog as the main window does and lets the user work it.
+    static bool open(const std::function<void(HWND)>& user) {
+        bool shown = false;
+        driveDialog(
+            propertiesTitle, [&] { shown = showPropertiesDialog(controller.mainWindow); }, user);
+        return shown;
+    }
+
+    // Runs the template with the dialog's procedure, for its result.
+    static INT_PTR run(const std::function<void(HWND)>& user) {
+        INT_PTR result = 0;
+        driveDialog(
+            propertiesTitle,
+            [&] {
+                result =
+                    DialogBoxParamA(controller.moduleInstance, MAKEINTRESOURCEA(IDD_PROPERTIES),
+                                    controller.mainWindow, propertiesDialogProc, 0);
+            },
+            user);
+        return result;
+    }
+
+    HWND owner_ = nullptr;
+    HWND probe_ = nullptr;
+};
+
+struct ControlsSeen {
+    std::vector<std::string> modes;
+    int modeSelection;
+    bool testEnabled;
+    std::vector<bool> hotKeysEnabled;
+    std::vector<std::string> labels;
+};
+
+ControlsSeen readControls(HWND dialog) {
+    ControlsSeen seen{listItems(dialog, IDC_MODE_LIST),
+                      listSelection(dialog, IDC_MODE_LIST),
+                      controlEnabled(dialog, IDC_TEST),
+                      {},
+                      {}};
+    for (int i = 0; i < 3; ++i) {
+        seen.hotKeysEnabled.push_back(controlEnabled(dialog, hotKeyControls[i]));
+        seen.labels.push_back(controlText(dialog, hotKeyLabels[i]));
+    }
+    return seen;
+}
+
+void expectControls(HWND dialog, const ControlsSeen& expected, const std::string& situation) {
+    const ControlsSeen seen = readControls(dialog);
+    EXPECT_EQ(seen.modes, expected.modes) << situation;
+    EXPECT_EQ(seen.modeSelection, expected.modeSelection) << situation;
+    EXPECT_EQ(seen.testEnabled, expected.testEnabled) << situation;
+    EXPECT_EQ(seen.hotKeysEnabled, expected.hotKeysEnabled) << situation;
+    EXPECT_EQ(seen.labels, expected.labels) << situation;
+}
+
+const std::vector<std::string> interleavedLabels{
+    "Stereo - Normal:", "Stereo - Reverse:", "Stereo - Off:"};
+const std::vector<std::string> otherModeLabels{"Stereo - On:", "Not Used.", "Stereo - Off:"};
+
+TEST_F(PropertiesDialog, OpensWithTheStoredSettings) {
+    struct Opening {
+        int32_t hardware;
+        int32_t mode;
+        int32_t lcdMode;
+        ControlsSeen expected;
+        int lcdSelection;
+    };
+    const std::vector<Opening> openings{
+        {0, 0, 2, {fullModeList, 0, true, {true, true, true}, interleavedLabels}, 1},
+        {0,
+         1,
+         1,
+         {fullModeList,
+          2,
+          false,
+          {true, false, true},
+          {"Stereo - On/Resync:", "Not Used.", "Stereo - Off:"}},
+         0},
+        {0, 2, 0, {fullModeList, 1, false, {true, false, true}, otherModeLabels}, 2},
+        {0, 9, 7, {fullModeList, 1, false, {true, false, true}, otherModeLabels}, 2},
+        {1, 2, 2, {{"Interleaved"}, 0, false, {false, false, false}, interleavedLabels}, 1},
+        {3, 0, 1, {fullModeList, 0, true, {true, true, true}, interleavedLabels}, 0},
+    };
+    for (const Opening& opening : openings) {
+        const std::string situation = "hardware " + std::to_string(opening.hardware) + ", mode " +
+                                      std::to_string(opening.mode) + ", LCD mode " +
+                                      std::to_string(opening.lcdMode);
+        controller.hardware = opening.hardware;
+        controller.mode = opening.mode;
+        controller.lcdMode = opening.lcdMode;
+        controller.hotKey1 = shiftCtrlF5;
+        controller.hotKey2 = 0x12340000 | altF6; // only the low 16 bits reach the control
+        controller.hotKey3 = ctrlAltF7;
+        HWND seenDialog = nullptr;
+        const bool shown = open([&](HWND dialog) {
+            seenDialog = dialog;
+            EXPECT_EQ(controller.propertiesWindow, dialog) << situation;
+            EXPECT_EQ(listItems(dialog, IDC_HARDWARE_LIST), std::vector<std::string>{"3V Ududav"});
+            EXPECT_EQ(listSelection(dialog, IDC_HARDWARE_LIST), 0) << situation;
+            expectControls(dialog, opening.expected, situation);
+            EXPECT_EQ(listItems(dialog, IDC_LCD_MODE_LIST), lcdList);
+            EXPECT_EQ(listSelection(dialog, IDC_LCD_MODE_LIST), opening.lcdSelection) << situation;
+            EXPECT_EQ(hotKeyValue(dialog, IDC_HOTKEY1), shiftCtrlF5);
+            EXPECT_EQ(hotKeyValue(dialog, IDC_HOTKEY2), altF6);
+            EXPECT_EQ(hotKeyValue(dialog, IDC_HOTKEY3), ctrlAltF7);
+            click(dialog, IDC_PROPERTIES_CANCEL);
+        });
+        EXPECT_TRUE(shown) << situation;
+        EXPECT_NE(seenDialog, nullptr);
+        EXPECT_EQ(controller.propertiesWindow, nullptr) << situation;
+        EXPECT_EQ(controller.hardware, opening.hardware) << "Cancel wrote the hardware";
+        EXPECT_EQ(controller.mode, opening.mode) << "Cancel wrote the mode";
+    }
+    EXPECT_FALSE(keyExists(testControllerKey)) << "opening and cancelling stored the settings";
+}
+
+TEST_F(PropertiesDialog, ModeChoicesSwitchTheControlsAndClearTheTest) {
+    controller.tested = 1;
+    open([](HWND dialog) {
+        choose(dialog, IDC_MODE_LIST, 2);
+        expectControls(dialog, {fullModeList, 2, false, {true, false, true}, otherModeLabels},
+                       "Page Flip chosen");
+        EXPECT_EQ(controller.tested, 0);
+
+        controller.tested = 1;
+        choose(dialog, IDC_MODE_LIST, 1);
+        expectControls(dialog, {fullModeList, 1, false, {true, false, true}, otherModeLabels},
+                       "Over/Under chosen");
+        EXPECT_EQ(controller.tested, 0);
+
+        controller.tested = 1;
+        choose(dialog, IDC_MODE_LIST, 0);
+        expectControls(dialog, {fullModeList, 0, true, {true, true, true}, interleavedLabels},
+                       "Interleaved chosen");
+        EXPECT_EQ(controller.tested, 0);
+
+        controller.tested = 1;
+        choose(dialog, IDC_MODE_LIST, 0);
+        EXPECT_EQ(controller.tested, 0) << "choosing the same mode again";
+
+        controller.tested = 1;
+        choose(dialog, IDC_MODE_LIST, -1);
+        EXPECT_EQ(controller.tested, 0) << "no mode chosen";
+
+        // Only the end of a choice counts: a selection that merely changes does nothing.
+        controller.tested = 1;
+        choose(dialog, IDC_MODE_LIST, 1, CBN_SELCHANGE);
+        EXPECT_EQ(controller.tested, 1);
+        EXPECT_EQ(controlText(dialog, IDC_HOTKEY1_LABEL), "Stereo - Normal:");
+        EXPECT_TRUE(controlEnabled(dialog, IDC_TEST));
+
+        EXPECT_EQ(controller.mode, 0) << "the list wrote the mode";
+        click(dialog, IDC_PROPERTIES_CANCEL);
+    });
+}
+
+TEST_F(PropertiesDialog, HardwareChoicesRefillTheModeListAndClearTheTest) {
+    controller.hardware = 1;
+    controller.mode = 1;
+    controller.tested = 1;
+    open([](HWND dialog) {
+        choose(dialog, IDC_HARDWARE_LIST, 0);
+        expectControls(dialog, {fullModeList, 0, true, {true, true, true}, interleavedLabels},
+                       "hardware chosen");
+        EXPECT_EQ(controller.tested, 0);
+
+        controller.tested = 1;
+        choose(dialog, IDC_MODE_LIST, 2);
+        choose(dialog, IDC_HARDWARE_LIST, 0);
+        expectControls(dialog, {fullModeList, 0, true, {true, true, true}, interleavedLabels},
+                       "the same hardware chosen again");
+        EXPECT_EQ(controller.tested, 0);
+
+        controller.tested = 1;
+        choose(dialog, IDC_HARDWARE_LIST, -1);
+        expectControls(dialog,
+                       {{"Interleaved"},
+                        0,
+                        false,
+                        {false, false, false},
+                        {"Not Used.", "Not Used.", "Not Used."}},
+                       "no hardware chosen");
+        EXPECT_EQ(controller.tested, 0);
+
+        EXPECT_EQ(controller.hardware, 1) << "the list wrote the hardware";
+        EXPECT_EQ(controller.mode, 1) << "the list wrote the mode";
+        click(dialog, IDC_PROPERTIES_CANCEL);
+    });
+}
+
+TEST_F(PropertiesDialog, OkStoresTheChoicesRegistersTheHotKeysAndClosesWithOne) {
+    controller.hardware = 2;
+    const INT_PTR result = run([](HWND dialog) {
+        choose(dialog, IDC_MODE_LIST, 2);
+        setHotKey(dialog, IDC_HOTKEY1, shiftCtrlF5);
+        setHotKey(dialog, IDC_HOTKEY2, altF6);
+        setHotKey(dialog, IDC_HOTKEY3, ctrlAltF7);
+        click(dialog, IDC_PROPERTIES_OK);
+        EXPECT_FALSE(IsWindowVisible(dialog)) << "OK left the dialog open";
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(controller.propertiesWindow, nullptr);
+    EXPECT_EQ(controller.mode, 1) << "Page Flip";
+    EXPECT_EQ(controller.hardware, 0);
+    EXPECT_EQ(controller.hotKey1, shiftCtrlF5);
+    EXPECT_EQ(controller.hotKey2, altF6);
+    EXPECT_EQ(controller.hotKey3, ctrlAltF7);
+
+    EXPECT_EQ(storedSetting("Mode"), 1u);
+    EXPECT_EQ(storedSetting("Hardware"), 0u);
+    EXPECT_EQ(storedSetting("Hot-Key 1"), uint32_t(shiftCtrlF5));
+    EXPECT_EQ(storedSetting("Hot-Key 2"), uint32_t(altF6));
+    EXPECT_EQ(storedSetting("Hot-Key 3"), uint32_t(ctrlAltF7));
+
+    for (int32_t taken : {shiftCtrlF5, altF6, ctrlAltF7})
+        EXPECT_FALSE(combinationFree(probe_, taken)) << std::hex << taken << " not registered";
+    for (int32_t withdrawn : {ctrlF10, ctrlF11, ctrlF12})
+        EXPECT_TRUE(combinationFree(probe_, withdrawn)) << std::hex << withdrawn << " still taken";
+}
+
+TEST_F(PropertiesDialog, ApplyStoresAndStaysOpenAndCancelThenClosesWithTwo) {
+    controller.hardware = 1;
+    controller.mode = 1;
+    const INT_PTR result = run([](HWND dialog) {
+        click(dialog, IDC_PROPERTIES_APPLY);
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "Apply closed the dialog";
+        EXPECT_EQ(controller.propertiesWindow, dialog);
+        EXPECT_EQ(controller.hardware, 0);
+        EXPECT_EQ(controller.mode, 0) << "the one Interleaved item";
+        EXPECT_EQ(storedSetting("Hardware"), 0u);
+        EXPECT_EQ(storedSetting("Mode"), 0u);
+
+        choose(dialog, IDC_HARDWARE_LIST, 0);
+        choose(dialog, IDC_MODE_LIST, 2);
+        click(dialog, IDC_PROPERTIES_APPLY);
+        EXPECT_EQ(storedSetting("Mode"), 1u) << "Page Flip";
+
+        // The caption's close box cancels too.
+        SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(controller.propertiesWindow, nullptr);
+}
+
+TEST_F(PropertiesDialog, OverUnderWarningAnsweredNoKeepsTheChoicesButStoresNothing) {
+    open([&](HWND dialog) {
+        choose(dialog, IDC_MODE_LIST, 1);
+        setHotKey(dialog, IDC_HOTKEY1, shiftCtrlF5);
+        {
+            MessageBoxWatcher watcher({"Warning"}, IDNO);
+            click(dialog, IDC_PROPERTIES_APPLY);
+            const auto boxes = watcher.seen();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text,
+                      "Activating Over/Under mode may cause your screen to become jumbled or go "
+                      "blank. If this occurs, you may have to reset your 3D hardware and/or "
+                      "computer. Only advanced users should use this mode. Do you want continue?");
+            EXPECT_EQ(boxes[0].buttons,
+                      (std::vector<std::pair<int, std::string>>{{IDYES, "&Yes"}, {IDNO, "&No"}}));
+            EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+        }
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        EXPECT_FALSE(keyExists(testControllerKey));
+        EXPECT_EQ(controller.mode, 2);
+        EXPECT_EQ(controller.hotKey1, shiftCtrlF5);
+
+        MessageBoxWatcher watcher({"Warning"}, IDNO);
+        click(dialog, IDC_PROPERTIES_OK);
+        EXPECT_EQ(watcher.seen().size(), 1u);
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "OK closed the dialog after No";
+        click(dialog, IDC_PROPERTIES_CANCEL);
+    });
+    EXPECT_FALSE(keyExists(testControllerKey));
+    EXPECT_EQ(controller.mode, 2) << "Cancel undid the mode";
+    EXPECT_FALSE(combinationFree(probe_, shiftCtrlF5)) << "the new hot-key was not registered";
+}
+
+TEST_F(PropertiesDialog, OverUnderWarningAnsweredYesStoresTheMode) {
+    MessageBoxWatcher watcher({"Warning"}, IDYES);
+    open([](HWND dialog) {
+        choose(dialog, IDC_MODE_LIST, 1);
+        click(dialog, IDC_PROPERTIES_OK);
+    });
+    EXPECT_EQ(watcher.seen().size(), 1u);
+    EXPECT_EQ(storedSetting("Mode"), 2u);
+}
+
+TEST_F(PropertiesDialog, EqualHotKeysAreRefusedAndNothingIsStored) {
+    struct Refusal {
+        int32_t values[3];
+        const char* situation;
+    };
+    const Refusal refusals[] = {
+        {{altF6, altF6, ctrlAltF7}, "first and second equal"},
+        {{altF6, ctrlAltF7, ctrlAltF7}, "second and third equal"},
+        {{altF6, ctrlAltF7, altF6}, "first and third equal"},
+        {{altF6, 0, 0}, "two controls empty"},
+    };
+    open([&](HWND dialog) {
+        for (const Refusal& refusal : refusals) {
+            for (int i = 0; i < 3; ++i)
+                setHotKey(dialog, hotKeyControls[i], refusal.values[i]);
+            for (int button : {IDC_PROPERTIES_APPLY, IDC_PROPERTIES_OK}) {
+                MessageBoxWatcher watcher({defaultMessageBoxCaption()}, IDOK);
+                click(dialog, button);
+                const auto boxes = watcher.seen();
+                ASSERT_EQ(boxes.size(), 1u) << refusal.situation;
+                EXPECT_EQ(boxes[0].text, "Hot-Keys cannot have the same values.");
+                EXPECT_EQ(boxes[0].buttons,
+                          (std::vector<std::pair<int, std::string>>{{IDOK, "OK"}}));
+                EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+                EXPECT_TRUE(IsWindowVisible(dialog)) << refusal.situation;
+                EXPECT_FALSE(keyExists(testControllerKey)) << refusal.situation;
+            }
+        }
+        // One empty control among distinct ones is fine.
+        setHotKey(dialog, IDC_HOTKEY1, altF6);
+        setHotKey(dialog, IDC_HOTKEY2, 0);
+        setHotKey(dialog, IDC_HOTKEY3, ctrlAltF7);
+        click(dialog, IDC_PROPERTIES_OK);
+        EXPECT_FALSE(IsWindowVisible(dialog));
+    });
+    EXPECT_EQ(storedSetting("Hot-Key 2"), 0u);
+    EXPECT_EQ(storedSetting("Hot-Key 3"), uint32_t(ctrlAltF7));
+}
+
+TEST_F(PropertiesDialog, EnterDoesNothingAndEscapeCancels) {
+    controller.tested = 1;
+    WindowLog windows;
+    const INT_PTR result = run([](HWND dialog) {
+        ASSERT_TRUE(typeKeys(dialog, {VK_RETURN}));
+        waitForDialogThread();
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "Enter closed the dialog";
+        EXPECT_EQ(waitForDialog(testDialogTitle, 0), nullptr) << "Enter started the test";
+        ASSERT_TRUE(typeKeys(dialog, {VK_ESCAPE}));
+    });
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(controller.tested, 1);
+    EXPECT_EQ(windows.count(codeWindowClassName), 0) << "Enter sent a command";
+    EXPECT_FALSE(keyExists(testControllerKey));
+}
+
+TEST_F(PropertiesDialog, SetSendsTheChosenLcdModeAtOnce) {
+    struct Setting {
+        int index;
+        int32_t command;
+        int32_t lcdMode;
+    };
+    const Setting settings[] = {{0, 5, 1}, {2, 7, 0}, {1, 6, 2}, {-1, 7, 0}};
+    open([&](HWND dialog) {
+        for (const Setting& setting : settings) {
+            SendDlgItemMessageA(dialog, IDC_LCD_MODE_LIST, CB_SETCURSEL,
+                                static_cast<WPARAM>(setting.index), 0);
+            click(dialog, IDC_LCD_SET);
+            EXPECT_TRUE(codeAppears(setting.command)) << "item " << setting.index;
+            EXPECT_EQ(controller.lcdMode, setting.lcdMode) << "item " << setting.index;
+            EXPECT_EQ(storedSetting("LCD Mode"), uint32_t(setting.lcdMode));
+            EXPECT_TRUE(IsWindowVisible(dialog));
+        }
+        click(dialog, IDC_PROPERTIES_CANCEL);
+    });
+}
+
+// Works one run of the interleave test started from the Test button: checks what the test
+// starts with, answers it with the button and waits until the Properties dialog is back.
+void runTestFromTheButton(HWND dialog, int32_t startCommand, int answer) {
+    postClick(dialog, IDC_TEST);
+    EXPECT_TRUE(codeAppears(startCommand));
+    HWND test = waitForDialog(testDialogTitle);
+    ASSERT_NE(test, nullptr);
+    EXPECT_EQ(GetWindow(test, GW_OWNER), dialog);
+    EXPECT_EQ(controller.hardware, 0) << "the test runs on the default hardware";
+    EXPECT_EQ(controller.active, 1);
+    click(test, answer);
+    EXPECT_TRUE(codeAppears(StereoOff));
+    waitForDialogThread();
+}
+
+TEST_F(PropertiesDialog, TestRunsTheInterleaveTestAndRestoresHardwareAndEyeOrder) {
+    controller.hardware = 1;
+    open([](HWND dialog) {
+        choose(dialog, IDC_HARDWARE_LIST, 0);
+        runTestFromTheButton(dialog, StereoNormal, IDOK);
+        EXPECT_EQ(controller.tested, 1);
+        EXPECT_EQ(controller.active, 0);
+        EXPECT_EQ(controller.hardware, 1);
+        EXPECT_EQ(controller.reverse, 0);
+
+        controller.reverse = 1;
+        postClick(dialog, IDC_TEST);
+        ASSERT_TRUE(codeAppears(StereoReverse));
+        HWND test = waitForDialog(testDialogTitle);
+        ASSERT_NE(test, nullptr);
+        click(test, IDC_TEST_TOGGLE);
+        EXPECT_EQ(controller.reverse, 0);
+        click(test, IDCANCEL);
+        EXPECT_TRUE(codeAppears(StereoOff));
+        waitForDialogThread();
+        EXPECT_EQ(controller.tested, 0);
+        EXPECT_EQ(controller.reverse, 1) << "the reversal chosen in the test stayed";
+        EXPECT_EQ(controller.hardware, 1);
+        click(dialog, IDC_PROPERTIES_CANCEL);
+    });
+}
+
+TEST_F(PropertiesDialog, TestInTheOtherModesOnlySaysItIsNotImplemented) {
+    for (int index : {1, 2, -1}) {
+        controller.active = 1;
+        controller.tested = 1;
+        MessageBoxWatcher watcher({testCaption}, IDOK);
+        WindowLog windows;
+        open([&](HWND dialog) {
+            choose(dialog, IDC_MODE_LIST, index);
+            click(dialog, IDC_TEST);
+            click(dialog, IDC_PROPERTIES_CANCEL);
+        });
+        const auto boxes = watcher.seen();
+        ASSERT_EQ(boxes.size(), 1u) << "mode item " << index;
+        EXPECT_EQ(boxes[0].text, "Test window for this mode is not implemented.");
+        EXPECT_EQ(boxes[0].buttons, (std::vector<std::pair<int, std::string>>{{IDOK, "OK"}}));
+        EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_ASTERISK));
+        EXPECT_EQ(controller.active, 1) << "a command was sent";
+        EXPECT_EQ(windows.count(codeWindowClassName), 0) << "a code was painted";
+    }
+}
+
+TEST_F(PropertiesDialog, AsksWhetherTheTestPictureLookedRight) {
+    for (int answer : {IDNO, IDYES}) {
+        MessageBoxWatcher watcher({testCaption}, answer);
+        open([](HWND dialog) {
+            SendMessageA(dialog, WM_COMMAND, confirmTestCommandId, 0);
+            click(dialog, IDC_PROPERTIES_CANCEL);
+        });
+        const auto boxes = watcher.seen();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Did you see the image properly?");
+        EXPECT_EQ(boxes[0].buttons,
+                  (std::vector<std::pair<int, std::string>>{{IDYES, "&Yes"}, {IDNO, "&No"}}));
+        EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_QUESTION));
+        EXPECT_EQ(controller.tested, answer == IDYES ? 1 : 0);
+    }
+}
+
+TEST_F(PropertiesDialog, AFailedSetIsReportedAndTheDialogStaysOpen) {
+    WindowLog refusal(codeWindowClassName);
+    MessageBoxWatcher watcher({errorCaption}, IDOK);
+    open([](HWND dialog) {
+        SendDlgItemMessageA(dialog, IDC_LCD_MODE_LIST, CB_SETCURSEL, 1, 0);
+        click(dialog, IDC_LCD_SET);
+        EXPECT_EQ(controller.lcdMode, 2);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        click(dialog, IDC_PROPERTIES_CANCEL);
+    });
+    const auto boxes = watcher.seen();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Cannot create Lumo Code Window.");
+}
+
+TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillGoesOff) {
+    WindowRefusal refusal(testDialogTitle);
+    ASSERT_TRUE(refusal.active());
+    MessageBoxWatcher watcher({errorCaption}, IDOK);
+    controller.reverse = 1;
+    open([](HWND dialog) {
+        click(dialog, IDC_TEST);
+        EXPECT_TRUE(codeAppears(StereoOff));
+        EXPECT_EQ(controller.active, 0);
+        EXPECT_EQ(controller.reverse, 1);
+        click(dialog, IDC_PROPERTIES_CANCEL);
+    });
+    const auto boxes = watcher.seen();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Cannot create Test Dialog.");
+}
+
+TEST_F(PropertiesDialog, AFailedSaveIsReportedAndOkStillCloses) {
+    RegistryWriteWatch failFirstWrite(1);
+    ASSERT_TRUE(failFirstWrite.active());
+    MessageBoxWatcher watcher({errorCaption}, IDOK);
+    EXPECT_EQ(run([](HWND dialog) { click(dialog, IDC_PROPERTIES_OK); }), IDOK);
+    const auto boxes = watcher.seen();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Cannot write to Active value in registry.");
+    EXPECT_EQ(controller.propertiesWindow, nullptr);
+}
+
+TEST_F(PropertiesDialog, ReportsThatItCannotBeCreatedWithoutItsTemplate) {
+    controller.moduleInstance = GetModuleHandleA("kernel32.dll");
+    EXPECT_FALSE(showPropertiesDialog(controller.mainWindow));
+    EXPECT_EQ(controller.propertiesWindow, nullptr);
+}
+
+} // namespace
