@@ -4,8 +4,8 @@
 #include "server/com_ptr.h"
 #include "support/code_table.h"
 #include "support/controller_process.h"
-#include "support/registry_tree.h"
-#include "support/screen.h"
+#include "support/code_on_screen.h"
+#include "support/registry.h"
 #include "support/server_keys.h"
 #include "support/wait.h"
 #include "support/windows.h"
@@ -22,7 +22,6 @@
 namespace {
 
 constexpr char codeWindowClass[] = "LUMOCODECLASS";
-constexpr char controllerKey[] = "Software\\Corvane\\Lumo Controller";
 constexpr DWORD codeShownMs = 2000;
 constexpr DWORD codeWindowsGoneMs = 3000;
 constexpr DWORD scriptEndsMs = 60000;
@@ -38,20 +37,6 @@ std::vector<HWND> codeWindowsOf(DWORD processId) {
     return windows;
 }
 
-bool screenShowsCode(int32_t command) {
-    for (const ExpectedCode& code : expectedCodes) {
-        if (code.command != command)
-            continue;
-        const int rows = static_cast<int>(code.rows.size());
-        Capture screen = Capture::screen(GetSystemMetrics(SM_CXSCREEN), rows);
-        for (int y = 0; y < rows; ++y)
-            if (screen.firstMismatch(y, colourOfLetter(code.rows[y])) != -1)
-                return false;
-        return true;
-    }
-    return false;
-}
-
 // What one client call put on the screen: the code windows it opened and whether the command's
 // code was seen on the top rows.
 struct Flash {
@@ -64,12 +49,13 @@ Flash flashOf(DWORD controllerProcess, int32_t command, const std::function<void
     call();
     // The call returns after the controller opened its windows, which live for a second.
     Flash flash{codeWindowsOf(controllerProcess).size(), false};
-    flash.codeShown = waitUntil([&] { return screenShowsCode(command); }, codeShownMs);
+    flash.codeShown = codeAppears(command, codeShownMs);
     return flash;
 }
 
-std::optional<DWORD> storedSetting(const char* name) {
-    return registryNumber(HKEY_CURRENT_USER, controllerKey, name);
+std::optional<uint32_t> storedSetting(const char* name) {
+    const std::optional<StoredValue> stored = readValue(testControllerKey, name);
+    return stored ? stored->dword() : std::nullopt;
 }
 
 struct VisibleWindowCount {
@@ -136,10 +122,6 @@ std::optional<short> getEarlyBound(ILumoCode* object) {
     return value;
 }
 
-void forgetStoredSettings() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane");
-}
-
 // One registered server and one running controller for every client test; the settings start
 // from the defaults (stereo off, normal order).
 class AutomationClient : public testing::Test {
@@ -147,7 +129,7 @@ class AutomationClient : public testing::Test {
     static void SetUpTestSuite() {
         CoInitialize(nullptr);
         removeServerKeys();
-        forgetStoredSettings();
+        deleteCorvaneKey();
         registration_ = new ServerRegistration;
         controller_ = new ControllerProcess;
         controller_->waitForMainWindow();

@@ -1,6 +1,7 @@
 // The LumoCode object in this process: its interfaces, its control attributes, its persistence,
 // its type library and the lock it holds on the server.
 
+#include "code/code_window.h"
 #include "code/controller_state.h"
 #include "server/class_factory.h"
 #include "server/lumo_code.h"
@@ -8,7 +9,7 @@
 #include "server/server_module.h"
 #include "server/server_registration.h"
 #include "support/server_keys.h"
-#include "support/wait.h"
+#include "support/window_log.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
@@ -19,38 +20,21 @@
 
 namespace {
 
-constexpr char codeWindowClass[] = "LUMOCODECLASS";
-
-// Counts the code windows that this thread creates while it lives.
+// Counts the code windows that this thread creates while it lives, and closes them at the end.
 class CodeWindowCounter {
   public:
-    CodeWindowCounter() {
-        created_ = 0;
-        hook_ = SetWindowsHookExA(WH_CBT, onCbt, nullptr, GetCurrentThreadId());
-    }
+    CodeWindowCounter() = default;
     ~CodeWindowCounter() {
-        UnhookWindowsHookEx(hook_);
-        for (HWND window : topLevelWindowsOfClass(codeWindowClass))
+        for (HWND window : topLevelWindowsOfClass(codeWindowClassName))
             DestroyWindow(window);
     }
     CodeWindowCounter(const CodeWindowCounter&) = delete;
     CodeWindowCounter& operator=(const CodeWindowCounter&) = delete;
 
-    int created() const { return created_; }
+    int created() const { return log_.count(codeWindowClassName); }
 
   private:
-    static LRESULT CALLBACK onCbt(int code, WPARAM wParam, LPARAM lParam) {
-        if (code == HCBT_CREATEWND) {
-            auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-            if (!IS_INTRESOURCE(create->lpcs->lpszClass) &&
-                lstrcmpiA(create->lpcs->lpszClass, codeWindowClass) == 0)
-                ++created_;
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    static inline int created_ = 0;
-    HHOOK hook_;
+    WindowLog log_;
 };
 
 // A property bag that keeps what is written to it.
