@@ -20,11 +20,13 @@ namespace {
 // and the component runtime go.
 constexpr DWORD pauseAfterMessageLoopMs = 1000;
 
+// The application's keys do not decide the exit code; the class and the type library do.
 int registerAll() {
     applyRegistryScript(IDR_APPLICATION_SCRIPT, ScriptMode::Register);
     return static_cast<int>(registerServer());
 }
 
+// Always 0: what was not registered is not missed.
 int unregisterAll() {
     applyRegistryScript(IDR_APPLICATION_SCRIPT, ScriptMode::Unregister);
     return static_cast<int>(unregisterServer());

@@ -14,7 +14,8 @@ constexpr WORD typeLibraryMajorVersion = 1;
 constexpr WORD typeLibraryMinorVersion = 0;
 constexpr LCID typeLibraryLocale = 0x0409;
 
-TypeInfoDispatch lumoCodeDispatch({&LIBID_ZEZIZERLib, typeLibraryMajorVersion,
+// The library is the one whose GUID the server module holds.
+TypeInfoDispatch lumoCodeDispatch({&serverModule.libraryId, typeLibraryMajorVersion,
                                    typeLibraryMinorVersion, typeLibraryLocale, &IID_ILumoCode});
 
 // An interface the object answers to, reached through the base that holds it.
@@ -27,7 +28,7 @@ struct InterfaceEntry {
     void* (*cast)(LumoCode*);
 };
 
-// IUnknown is the first entry's.
+// The interfaces in the order of the object's table; IUnknown is the first entry's.
 constexpr InterfaceEntry interfaceTable[] = {
     {&IID_ILumoCode, interfaceOf<ILumoCode>},
     {&IID_IDispatch, interfaceOf<IDispatch, ILumoCode>},

@@ -48,6 +48,8 @@ HRESULT readExactly(IStream* stream, void* buffer, ULONG size) {
     return read == size ? S_OK : STG_E_READFAULT;
 }
 
+// A VARIANT's value starts at the same place whatever its type: the 2 or 4 bytes are read from
+// and written to there.
 HRESULT writeToStream(IStream* stream, const VARIANT& value) {
     const VARTYPE type = V_VT(&value);
     HRESULT result = stream->Write(&type, sizeof(type), nullptr);
