@@ -1,25 +1,99 @@
 #include "app/application.h"
 
+#include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/single_instance.h"
 #include "code/controller_state.h"
+#include "resource.h"
+#include "server/server_classes.h"
+#include "server/server_module.h"
+#include "server/server_registration.h"
 #include "settings/error_codes.h"
 #include "settings/error_report.h"
+#include "zezizer.h"
 
-int runApplication(HINSTANCE instance) {
-    controller.moduleInstance = instance;
+#include <objbase.h>
+
+namespace {
+
+// Gives calls that were on their way to the revoked class object time to end before the module
+// and the component runtime go.
+constexpr DWORD pauseAfterMessageLoopMs = 1000;
+
+// The application's keys do not decide the exit code; the class and the type library do.
+int registerAll() {
+    applyRegistryScript(IDR_APPLICATION_SCRIPT, ScriptMode::Register);
+    return static_cast<int>(registerServer());
+}
+
+// Always 0: what was not registered is not missed.
+int unregisterAll() {
+    applyRegistryScript(IDR_APPLICATION_SCRIPT, ScriptMode::Unregister);
+    return static_cast<int>(unregisterServer());
+}
+
+// Registers the class and creates the hidden main window; a failure is reported.
+bool openMainWindow() {
     if (!registerMainWindowClass()) {
         controller.lastError = ErrorRegisterMainWindowClass;
         reportError(controller.lastError);
-        return 0;
+        return false;
     }
     controller.mainWindow = createMainWindow();
     if (!controller.mainWindow) {
         controller.lastError = ErrorCreateMainWindow;
         reportError(controller.lastError);
-        return 0;
+        return false;
     }
+    return true;
+}
+
+// Every window of the thread, and every call of an automation client, arrives here. The loop
+// ends with the quit message that the exit sequence's timer posts.
+void runMessageLoop() {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
-    return 0;
+}
+
+// The tray program with its automation server. False when the main window could not be opened:
+// the process then ends at once, without taking anything down.
+bool runController() {
+    // Without the monitor or the class object the controller runs on without its server.
+    startShutdownMonitor();
+    registerClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
+    if (!controllerAlreadyRuns()) {
+        if (!openMainWindow())
+            return false;
+        runMessageLoop();
+    }
+    revokeClassObjects();
+    Sleep(pauseAfterMessageLoopMs);
+    return true;
+}
+
+} // namespace
+
+int runApplication(HINSTANCE instance) {
+    controller.moduleInstance = instance;
+    const char* commandLine = GetCommandLineA();
+    CoInitialize(nullptr);
+    initServerModule(instance, serverClasses(), LIBID_ZEZIZERLib);
+
+    int exitCode = 0;
+    switch (findRegistrationSwitch(commandLine)) {
+    case RegistrationSwitch::Unregister:
+        exitCode = unregisterAll();
+        break;
+    case RegistrationSwitch::Register:
+        exitCode = registerAll();
+        break;
+    case RegistrationSwitch::None:
+        if (!runController())
+            return 0;
+        break;
+    }
+    terminateServerModule();
+    CoUninitialize();
+    return exitCode;
 }

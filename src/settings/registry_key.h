@@ -13,15 +13,17 @@ class RegistryKey {
     // Opens an existing key; true on success.
     bool open(HKEY parent, const char* path, REGSAM access) {
         close();
-        return RegOpenKeyExA(parent, path, 0, access, &handle_) == ERROR_SUCCESS;
+        status_ = RegOpenKeyExA(parent, path, 0, access, &handle_);
+        return status_ == ERROR_SUCCESS;
     }
 
     // Opens or creates a non-volatile key; true on success. disposition may be null.
     bool create(HKEY parent, const char* path, REGSAM access, DWORD* disposition = nullptr) {
         close();
         char emptyClass[] = "";
-        return RegCreateKeyExA(parent, path, 0, emptyClass, REG_OPTION_NON_VOLATILE, access,
-                               nullptr, &handle_, disposition) == ERROR_SUCCESS;
+        status_ = RegCreateKeyExA(parent, path, 0, emptyClass, REG_OPTION_NON_VOLATILE, access,
+                                  nullptr, &handle_, disposition);
+        return status_ == ERROR_SUCCESS;
     }
 
     void close() {
@@ -31,7 +33,10 @@ class RegistryKey {
     }
 
     HKEY get() const { return handle_; }
+    // The system's answer to the last open or create.
+    LONG status() const { return status_; }
 
   private:
     HKEY handle_ = nullptr;
+    LONG status_ = ERROR_SUCCESS;
 };

@@ -1,0 +1,40 @@
+#pragma once
+// A small interpreter for the registrar's scripts, as the "REGISTRY" resources hold them:
+//
+//   HKCR
+//   {
+//       NoRemove CLSID
+//       {
+//           ForceRemove {guid} = s 'Class Name'
+//           {
+//               val AppID = s '{guid}'
+//               LocalServer32 = s '%MODULE%'
+//           }
+//       }
+//   }
+//
+// Tokens are separated by blanks; a text in single quotes may hold blanks, and a doubled quote
+// stands for one. "%NAME%" is replaced, before anything is read, by the text bound to NAME
+// ("%%" by "%"). Only string values (type "s") are known.
+
+#include <windows.h>
+
+#include <span>
+#include <string>
+#include <string_view>
+
+struct ScriptReplacement {
+    const char* name;
+    std::string text;
+};
+
+enum class ScriptMode {
+    // Creates every key and sets every value; a "ForceRemove" key loses its whole subtree first.
+    Register,
+    // Deletes every key with its subtree, except "NoRemove" keys, which are only descended into.
+    Unregister,
+};
+
+// S_OK, or the first failure; a script that cannot be read changes nothing.
+HRESULT runRegistryScript(std::string_view script, std::span<const ScriptReplacement> replacements,
+                          ScriptMode mode);

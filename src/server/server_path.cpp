@@ -1,0 +1,40 @@
+#include "server/server_path.h"
+
+namespace {
+
+constexpr char blank = ' ';
+constexpr char doubleQuote = '"';
+constexpr char singleQuote = '\'';
+
+} // namespace
+
+HRESULT serverPathOf(HMODULE module, ServerPath& server) {
+    char fullPath[MAX_PATH];
+    const DWORD fullLength = GetModuleFileNameA(module, fullPath, MAX_PATH);
+    if (fullLength == 0)
+        return HRESULT_FROM_WIN32(GetLastError());
+    // A path that filled the buffer has been cut: registering it would name another file.
+    if (fullLength >= MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+
+    char shortPath[MAX_PATH];
+    const DWORD shortLength = GetShortPathNameA(fullPath, shortPath, MAX_PATH);
+    if (shortLength >= MAX_PATH)
+        return E_OUTOFMEMORY;
+    // Without short names (a failure, often with the invalid-parameter error) the full path.
+    server.path = shortLength == 0 ? fullPath : shortPath;
+    server.command = server.path.find(blank) == std::string::npos
+                         ? server.path
+                         : doubleQuote + server.path + doubleQuote;
+    return S_OK;
+}
+
+std::string doubleSingleQuotes(const std::string& text) {
+    std::string doubled;
+    for (char c : text) {
+        doubled += c;
+        if (c == singleQuote)
+            doubled += singleQuote;
+    }
+    return doubled;
+}

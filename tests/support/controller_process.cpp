@@ -1,0 +1,96 @@
+#include "support/controller_process.h"
+
+#include "support/wait.h"
+
+namespace {
+
+constexpr DWORD programEndsMs = 20000;
+constexpr DWORD forcedEndMs = 5000;
+
+} // namespace
+
+std::string controllerPath() {
+    char own[MAX_PATH];
+    GetModuleFileNameA(nullptr, own, MAX_PATH);
+    std::string path = own;
+    path = path.substr(0, path.find_last_of('\\') + 1) + "..\\ZEZIZER.exe";
+    char full[MAX_PATH];
+    GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return full;
+}
+
+HWND mainWindowOf(DWORD processId) {
+    // Found by the class itself, not by the spelling of its name, which is the one of whoever
+    // registered the name first.
+    for (HWND window = FindWindowExA(nullptr, nullptr, controllerWindowClass, nullptr); window;
+         window = FindWindowExA(nullptr, window, controllerWindowClass, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            return window;
+    }
+    return nullptr;
+}
+
+ControllerProcess::ControllerProcess(const std::string& arguments, const std::string& program) {
+    std::string commandLine = "\"" + program + "\"";
+    if (!arguments.empty())
+        commandLine += " " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process_))
+        process_ = {};
+    else
+        CloseHandle(process_.hThread);
+}
+
+ControllerProcess::~ControllerProcess() {
+    if (!started())
+        return;
+    if (running() && !exit(forcedEndMs))
+        TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, forcedEndMs);
+    CloseHandle(process_.hProcess);
+}
+
+bool ControllerProcess::running() const {
+    return started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+HWND ControllerProcess::waitForMainWindow(DWORD timeoutMs) {
+    HWND window = nullptr;
+    waitUntil([&] { return (window = mainWindowOf(processId())) != nullptr || !running(); },
+              timeoutMs);
+    return window;
+}
+
+std::optional<DWORD> ControllerProcess::waitForExit(DWORD timeoutMs, bool* mainWindowSeen) {
+    if (!started())
+        return std::nullopt;
+    if (mainWindowSeen)
+        *mainWindowSeen = false;
+    const bool ended = waitUntil(
+        [&] {
+            if (mainWindowSeen && mainWindowOf(processId()))
+                *mainWindowSeen = true;
+            return !running();
+        },
+        timeoutMs);
+    DWORD code = 0;
+    if (!ended || !GetExitCodeProcess(process_.hProcess, &code))
+        return std::nullopt;
+    return code;
+}
+
+std::optional<DWORD> ControllerProcess::exit(DWORD timeoutMs) {
+    if (HWND window = mainWindowOf(processId()))
+        PostMessageA(window, WM_COMMAND, controllerExitCommand, 0);
+    return waitForExit(timeoutMs);
+}
+
+std::optional<DWORD> runController(const std::string& arguments, bool* mainWindowSeen,
+                                   const std::string& program) {
+    ControllerProcess controller(arguments, program);
+    return controller.waitForExit(programEndsMs, mainWindowSeen);
+}
