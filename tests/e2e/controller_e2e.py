@@ -596,7 +596,7 @@ class StartAndExit(ControllerTest):
         self.assertTrue(self.controller.running(), "the icon went only with the process")
         self.assertEqual(self.controller.process.wait(timeout=10), 0)
         ended = time.monotonic() - chosen
-        self.assertGreaterEqual(ended, 1.5)
+        self.assertGreaterEqual(ended, 2.0)
         self.assertLessEqual(ended, 4.0)
         values = stored(CONTROLLER_KEY)
         self.assertEqual((values["Active"], values["Reverse"], values["Tested"]), (0, 1, 1))
