@@ -463,15 +463,6 @@ class TrayMenu(ControllerTest):
         self.assertEqual(self.open_menu(3, "right-click-menu"), "..x-.x-..x-..-.")
         self.choose("Escape")
 
-    def test_a_mode_chosen_with_stereo_off_paints_nothing(self):
-        self.store_matching({"Tested": 1, "Mode": 2})
-        self.start()
-        self.open_menu(1, "over-under-menu")
-        self.choose("Down", "Down", "Down", "Return")  # Page Flip
-        self.assertTrue(wait_until(lambda: stored(SETTINGS_KEY).get("Mode") == 1, 5))
-        self.assertEqual(stored(CONTROLLER_KEY)["Tested"], 0)
-        self.assertEqual(self.screen.code_rows()[0], "-", "a code was painted")
-
     def test_with_other_hardware_the_right_click_menu_has_only_the_window_items(self):
         self.store_matching({"Hardware": 1})
         self.start()

@@ -32,7 +32,6 @@ constexpr int hotKeyReverse = 30002;
 constexpr int hotKeyOff = 30001;
 constexpr int32_t ctrlF10 = 0x279;
 constexpr int32_t ctrlF9 = 0x278;
-constexpr int32_t extendedFlag = 0x800;
 constexpr int32_t noCode = 0;
 constexpr char propertiesTitle[] = "Lumo Controller Properties";
 constexpr char aboutTitle[] = "About Lumo Controller";
@@ -50,14 +49,6 @@ std::optional<uint32_t> storedNumber(const char* keyPath, const char* name) {
     if (!value || value->type != REG_DWORD)
         return std::nullopt;
     return value->dword();
-}
-
-// The stored text up to its first terminator.
-std::optional<std::string> storedText(const char* keyPath, const char* name) {
-    const auto value = readValue(keyPath, name);
-    if (!value || value->type != REG_SZ)
-        return std::nullopt;
-    return std::string(value->bytes.begin(), value->bytes.end()).c_str();
 }
 
 Lines rightClickMenu(const Lines& controllerItems) {
@@ -485,17 +476,6 @@ TEST_F(MainWindow, HotKeysSendTheCommandOfTheMode) {
     }
 }
 
-TEST_F(MainWindow, TheDefaultHotKeysAreHeldAndAKeyPressReachesThem) {
-    ASSERT_TRUE(create());
-    EXPECT_EQ(controller.lastError, 0);
-    for (UINT key : {VK_F10, VK_F11, VK_F12})
-        EXPECT_TRUE(combinationTaken(MOD_CONTROL, key)) << "Ctrl+F" << key - VK_F1 + 1;
-    EXPECT_FALSE(combinationTaken(MOD_CONTROL, VK_F9));
-
-    pressKeys({VK_CONTROL, VK_F11});
-    EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoReverse; }, 2000));
-}
-
 TEST_F(MainWindow, AHotKeyTakenByAnotherProgramLeavesItsCodeAndTheOthersStillWork) {
     OtherWindow other;
     ASSERT_TRUE(other.take(MOD_CONTROL, VK_F11));
@@ -508,15 +488,6 @@ TEST_F(MainWindow, AHotKeyTakenByAnotherProgramLeavesItsCodeAndTheOthersStillWor
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoOff; }, 2000));
 }
 
-TEST_F(MainWindow, AnExtendedHotKeyValueRegistersTheSameKey) {
-    ASSERT_TRUE(createOverStoredSettings(0, 0, 0, 0, extendedFlag | ctrlF10));
-    ASSERT_EQ(controller.hotKey1, extendedFlag | ctrlF10);
-    EXPECT_EQ(controller.lastError, 0);
-    EXPECT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
-    pressKeys({VK_CONTROL, VK_F10});
-    EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
-}
-
 TEST_F(MainWindow, ChangingAHotKeyFreesTheOldCombinationAndTheNewOneFires) {
     ASSERT_TRUE(create());
     ASSERT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
@@ -527,38 +498,6 @@ TEST_F(MainWindow, ChangingAHotKeyFreesTheOldCombinationAndTheNewOneFires) {
     EXPECT_TRUE(other.take(MOD_CONTROL, VK_F10)) << "the old combination stayed registered";
     pressKeys({VK_CONTROL, VK_F9});
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
-}
-
-TEST_F(MainWindow, TheFirstStartWritesTheDefaults) {
-    ASSERT_TRUE(create());
-    EXPECT_EQ(controller.lastError, 0);
-    EXPECT_EQ(storedText(testControllerKey, "Version"), "2.7.0.0");
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
-    EXPECT_EQ(storedNumber(testControllerKey, "Reverse"), 0u);
-    EXPECT_EQ(storedNumber(testControllerKey, "Tested"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Hardware"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "LCD Mode"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Hot-Key 1"), 633u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Hot-Key 2"), 634u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Hot-Key 3"), 635u);
-}
-
-TEST_F(MainWindow, SettingsOfAnotherVersionAreReplacedByTheDefaults) {
-    writeText(testControllerKey, "Version", "1.0.0.0");
-    writeDword(testControllerKey, "Active", 1);
-    writeDword(testSettingsKey, "Mode", 2);
-    writeDword(testSettingsKey, "LCD Mode", 1);
-    writeDword(testSettingsKey, "Hot-Key 1", 0x241);
-    ASSERT_TRUE(create());
-    EXPECT_EQ(storedText(testControllerKey, "Version"), "2.7.0.0");
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "LCD Mode"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Hot-Key 1"), 633u);
-    EXPECT_EQ(controller.hotKey1, 633);
-    EXPECT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
-    EXPECT_FALSE(combinationTaken(MOD_CONTROL, 0x41));
 }
 
 TEST_F(MainWindow, MatchingSettingsAreLoadedAndTheMenuShowsThemChecked) {

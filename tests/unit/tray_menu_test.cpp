@@ -100,19 +100,6 @@ TEST(TrayMenu, TheBuilderAppendsModesStereoAndLcdItemsWithTheCurrentChoicesCheck
     }
 }
 
-TEST(TrayMenu, TheBuilderAppendsBehindWhatTheMenuAlreadyHolds) {
-    setState(menuCases[0], 0);
-    HMENU menu = CreatePopupMenu();
-    ASSERT_NE(menu, nullptr);
-    AppendMenuA(menu, MF_STRING, 1, "first");
-    appendControllerMenu(menu);
-    const Lines lines = describeMenu(menu);
-    ASSERT_EQ(lines.size(), menuCases[0].expected.size() + 1);
-    EXPECT_EQ(lines.front(), "first (1)");
-    EXPECT_EQ(Lines(lines.begin() + 1, lines.end()), menuCases[0].expected);
-    DestroyMenu(menu);
-}
-
 TEST(TrayMenu, TheRightClickMenuEndsWithAboutPropertiesAndExit) {
     for (const MenuCase& menuCase : menuCases) {
         setState(menuCase, 0);
