@@ -1,5 +1,6 @@
 # The two everyday commands: `make run` builds and starts the controller, `make test` builds and
-# runs every test. Both install what is missing first.
+# runs every test, `make bench` measures the controller against baselines. All install what is
+# missing first.
 BUILD ?= build
 
 ifeq ($(OS),Windows_NT)
@@ -10,7 +11,7 @@ CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.c
 DEPS := tools/install-deps
 endif
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test bench clean
 
 all: build
 
@@ -28,6 +29,10 @@ run: build
 
 test: build
 	tools/test-session $(BUILD)
+
+bench: build
+	cmake --build $(BUILD) -j2 --target lumobench
+	tools/bench/run $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,16 @@
+#pragma once
+// The baselines that lumobench brings itself: an out-of-process COM class whose IDispatch does
+// nothing, and a program that only registers a window class and creates one hidden window.
+
+#include <windows.h>
+
+// {6B1F3C2A-9D4E-4F7A-8C11-2E5B7A9D0C43}
+inline constexpr CLSID emptyServerClassId = {
+    0x6b1f3c2a, 0x9d4e, 0x4f7a, {0x8c, 0x11, 0x2e, 0x5b, 0x7a, 0x9d, 0x0c, 0x43}};
+inline constexpr char emptyServerSwitch[] = "--empty-server";
+inline constexpr char trivialWindowSwitch[] = "--trivial-window";
+inline constexpr char trivialWindowClass[] = "LumoBenchTrivialWindow";
+
+// The programs' own main routines; the exit code.
+int runEmptyServer();
+int runTrivialWindow();

@@ -1,0 +1,477 @@
+// lumobench: measures the running controller from outside, each figure beside a baseline taken in
+// the same run, and prints one Markdown table. Lines starting with "#" tell the driver script
+// (tools/bench/run) when the controller idles, so that it can count wake-ups from the Linux side.
+
+#include "baselines.h"
+#include "statistics.h"
+
+#include "decoder/code_decoder.h"
+#include "support/controller_process.h"
+
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// {CD4EE6B2-6D9E-4B89-A488-AEC7B52E0AF8}, the controller's automation class.
+constexpr CLSID lumoCodeClassId = {
+    0xcd4ee6b2, 0x6d9e, 0x4b89, {0xa4, 0x88, 0xae, 0xc7, 0xb5, 0x2e, 0x0a, 0xf8}};
+constexpr char codeWindowClass[] = "LUMOCODECLASS";
+constexpr WORD trayStereoNormal = 40011;
+constexpr WPARAM hotKey1Id = 30003;
+
+constexpr double frameMs = 1000.0 / 60.0;
+constexpr double codeLifetimeMs = 1000.0;
+constexpr int startRepetitions = 10;
+constexpr int frameRepetitions = 30;
+constexpr int pathRepetitions = 15;
+constexpr int warmUpCalls = 20;
+constexpr int sustainedCalls = 1000;
+constexpr DWORD idleMs = 10000;
+// The driver's own 10 s window starts a little after the marker: the controller stays idle longer.
+constexpr DWORD idleMarginMs = 1500;
+constexpr DWORD lumowatchRunMs = 5000;
+// Long enough for the driver, which looks every 100 ms, to read /proc.
+constexpr DWORD driverSamplesMs = 1000;
+constexpr DWORD startTimeoutMs = 15000;
+constexpr DWORD codeTimeoutMs = 2000;
+constexpr DWORD windowsCloseTimeoutMs = 60000;
+constexpr int codeRows = 16;
+constexpr short stereoNormal = 1;
+constexpr short stereoReverse = 2;
+
+std::string besideBuild(const char* name) {
+    const std::string controller = controllerPath();
+    return controller.substr(0, controller.find_last_of('\\') + 1) + name;
+}
+
+std::string ownPath() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+void pumpPending() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
+// Polls as fast as it can (pumping this apartment's messages); the time of the first poll that
+// saw the condition, or nothing at the timeout.
+std::optional<double> pollUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const double deadline = nowMs() + timeoutMs;
+    for (;;) {
+        pumpPending();
+        if (condition())
+            return nowMs();
+        if (nowMs() > deadline)
+            return std::nullopt;
+        SwitchToThread();
+    }
+}
+
+// The top rows of the screen, read back through a DIB section and decoded.
+class ScreenTop {
+  public:
+    ScreenTop() : width_(GetSystemMetrics(SM_CXSCREEN)), screen_(GetDC(nullptr)) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -codeRows;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(screen_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels_ = static_cast<const uint32_t*>(bits);
+        memory_ = CreateCompatibleDC(screen_);
+        previous_ = SelectObject(memory_, bitmap_);
+    }
+    ~ScreenTop() {
+        SelectObject(memory_, previous_);
+        DeleteDC(memory_);
+        DeleteObject(bitmap_);
+        ReleaseDC(nullptr, screen_);
+    }
+    ScreenTop(const ScreenTop&) = delete;
+    ScreenTop& operator=(const ScreenTop&) = delete;
+
+    // The command whose code is on the screen in full, or nothing.
+    std::optional<int32_t> exactCode() {
+        ++polls_;
+        BitBlt(memory_, 0, 0, width_, codeRows, screen_, 0, 0, SRCCOPY);
+        GdiFlush();
+        const DecodedCode code =
+            decodeDisplayCode({pixels_, static_cast<size_t>(width_) * codeRows}, width_);
+        if (code.reading != CodeReading::Exact)
+            return std::nullopt;
+        return code.command;
+    }
+    long polls() const { return polls_; }
+
+  private:
+    int width_;
+    HDC screen_;
+    HDC memory_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    const uint32_t* pixels_ = nullptr;
+    long polls_ = 0;
+};
+
+class DispatchClient {
+  public:
+    explicit DispatchClient(const CLSID& classId) {
+        if (FAILED(CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                    reinterpret_cast<void**>(&object_))))
+            object_ = nullptr;
+    }
+    ~DispatchClient() {
+        if (object_)
+            object_->Release();
+    }
+    DispatchClient(const DispatchClient&) = delete;
+    DispatchClient& operator=(const DispatchClient&) = delete;
+
+    bool connected() const { return object_ != nullptr; }
+
+    bool call(const wchar_t* method, short argument) {
+        DISPID id = 0;
+        LPOLESTR name = const_cast<LPOLESTR>(method);
+        if (FAILED(object_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)))
+            return false;
+        VARIANT value;
+        VariantInit(&value);
+        value.vt = VT_I2;
+        value.iVal = argument;
+        DISPPARAMS parameters{&value, nullptr, 1, 0};
+        return SUCCEEDED(object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                         &parameters, nullptr, nullptr, nullptr));
+    }
+
+  private:
+    IDispatch* object_ = nullptr;
+};
+
+bool classObjectAnswers() {
+    IUnknown* object = nullptr;
+    if (FAILED(CoCreateInstance(lumoCodeClassId, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                                reinterpret_cast<void**>(&object))))
+        return false;
+    object->Release();
+    return true;
+}
+
+HWND windowOfClass(const char* className, DWORD processId) {
+    for (HWND window = FindWindowExA(nullptr, nullptr, className, nullptr); window;
+         window = FindWindowExA(nullptr, window, className, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            return window;
+    }
+    return nullptr;
+}
+
+struct StartFigures {
+    std::vector<double> toClass;
+    std::vector<double> toWindow;
+    std::vector<double> baseline;
+};
+
+void measureControllerStart(StartFigures& figures) {
+    const double start = nowMs();
+    ControllerProcess controller;
+    std::optional<double> windowAt;
+    const std::optional<double> classAt = pollUntil(
+        [&] {
+            if (!windowAt && mainWindowOf(controller.processId()))
+                windowAt = nowMs();
+            return classObjectAnswers();
+        },
+        startTimeoutMs);
+    if (!windowAt)
+        windowAt = pollUntil([&] { return mainWindowOf(controller.processId()) != nullptr; },
+                             startTimeoutMs);
+    if (classAt)
+        figures.toClass.push_back(*classAt - start);
+    if (windowAt)
+        figures.toWindow.push_back(*windowAt - start);
+}
+
+void measureBaselineStart(StartFigures& figures) {
+    const double start = nowMs();
+    ControllerProcess trivial(trivialWindowSwitch, ownPath());
+    HWND window = nullptr;
+    const std::optional<double> shownAt = pollUntil(
+        [&] {
+            return (window = windowOfClass(trivialWindowClass, trivial.processId())) != nullptr;
+        },
+        startTimeoutMs);
+    if (shownAt)
+        figures.baseline.push_back(*shownAt - start);
+    if (window)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    trivial.waitForExit(startTimeoutMs);
+}
+
+// While the class is registered, a CoCreateInstance that comes before the class object would have
+// COM start a second copy: the start-up is measured with the registration withdrawn.
+void reportStart() {
+    runController("/UnregServer");
+    StartFigures figures;
+    for (int i = 0; i < startRepetitions; ++i) {
+        measureBaselineStart(figures);
+        measureControllerStart(figures);
+    }
+    runController("/RegServer");
+    const Summary baseline = summarize(figures.baseline);
+    const std::string goal = "baseline + 50 ms";
+    printSummaryRow("Start to class object registered (CoCreateInstance succeeds), ms",
+                    summarize(figures.toClass), &baseline, goal);
+    printSummaryRow("Start to main window exists (tray icon added in its WM_CREATE), ms",
+                    summarize(figures.toWindow), &baseline, goal);
+}
+
+// A way to make the controller show a code; false when it could not be sent.
+using Trigger = std::function<bool()>;
+
+struct FrameFigures {
+    std::vector<double> toFirstFrame;
+    std::vector<double> visible;
+    std::vector<double> callReturns;
+};
+
+// One command: the time to the first poll that shows its code in full and how long it stays.
+bool measureOneCode(ScreenTop& screen, const Trigger& trigger, std::optional<int32_t> expected,
+                    FrameFigures& figures) {
+    const auto shows = [&] {
+        const std::optional<int32_t> code = screen.exactCode();
+        return code && (!expected || *code == *expected);
+    };
+    pollUntil([&] { return !screen.exactCode(); }, codeTimeoutMs);
+    const double start = nowMs();
+    if (!trigger())
+        return false;
+    figures.callReturns.push_back(nowMs() - start);
+    const std::optional<double> shownAt = pollUntil(shows, codeTimeoutMs);
+    if (!shownAt)
+        return false;
+    figures.toFirstFrame.push_back(*shownAt - start);
+    if (const std::optional<double> goneAt = pollUntil([&] { return !shows(); }, codeTimeoutMs))
+        figures.visible.push_back(*goneAt - *shownAt);
+    return true;
+}
+
+void printFrameRows(const std::string& path, const FrameFigures& figures) {
+    const Summary first = summarize(figures.toFirstFrame);
+    printSummaryRow(path + " to first frame with the full code, ms", first, nullptr,
+                    "p95 <= 16.7 ms");
+    char frames[160];
+    std::snprintf(frames, sizeof(frames), "%.2f / %.2f / %.2f frames", first.median / frameMs,
+                  first.p95 / frameMs, first.max / frameMs);
+    printValueRow(path + " to first frame, in 60 Hz frames (median / p95 / max)", frames,
+                  "p95 <= 1 frame");
+}
+
+void reportPath(ScreenTop& screen, const std::string& path, const Trigger& trigger) {
+    FrameFigures figures;
+    for (int i = 0; i < pathRepetitions; ++i)
+        if (!measureOneCode(screen, trigger, std::nullopt, figures))
+            break;
+    if (figures.toFirstFrame.empty()) {
+        printValueRow(path + " to first frame", "no code appeared within 2 s (not handled)",
+                      "p95 <= 16.7 ms");
+        return;
+    }
+    printFrameRows(path, figures);
+}
+
+void reportSendCode(ScreenTop& screen, DispatchClient& lumoCode) {
+    FrameFigures figures;
+    const long pollsBefore = screen.polls();
+    const double start = nowMs();
+    for (int i = 0; i < frameRepetitions; ++i) {
+        const short command = i % 2 ? stereoReverse : stereoNormal;
+        measureOneCode(
+            screen, [&] { return lumoCode.call(L"SendCode", command); }, command, figures);
+    }
+    const double pollMs = (nowMs() - start) / static_cast<double>(screen.polls() - pollsBefore);
+    printFrameRows("SendCode", figures);
+    printSummaryRow("SendCode call returns (code window opened inside the call), ms",
+                    summarize(figures.callReturns), nullptr, "-");
+    char goal[64];
+    std::snprintf(goal, sizeof(goal), "1000 ms +- 16.7 ms (one poll: %.2f ms)", pollMs);
+    printSummaryRow("Code visible (first to last poll showing it), ms", summarize(figures.visible),
+                    nullptr, goal);
+}
+
+void pressHotKey1() {
+    INPUT keys[4]{};
+    const WORD sequence[4][2] = {
+        {VK_CONTROL, 0}, {VK_F10, 0}, {VK_F10, KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = sequence[i][0];
+        keys[i].ki.dwFlags = sequence[i][1];
+    }
+    SendInput(4, keys, sizeof(INPUT));
+}
+
+struct Calls {
+    std::vector<double> roundTrips;
+    double perSecond = 0;
+};
+
+Calls measureCalls(DispatchClient& client, const wchar_t* method) {
+    Calls calls;
+    for (int i = 0; i < warmUpCalls; ++i)
+        client.call(method, stereoNormal);
+    const double start = nowMs();
+    for (int i = 0; i < sustainedCalls; ++i) {
+        const double before = nowMs();
+        if (!client.call(method, i % 2 ? stereoReverse : stereoNormal))
+            break;
+        calls.roundTrips.push_back(nowMs() - before);
+    }
+    calls.perSecond = 1000.0 * static_cast<double>(calls.roundTrips.size()) / (nowMs() - start);
+    return calls;
+}
+
+BOOL CALLBACK countWindow(HWND window, LPARAM context) {
+    auto* count = reinterpret_cast<std::pair<DWORD, int>*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == count->first)
+        ++count->second;
+    return TRUE;
+}
+
+// Wine answers GetGuiResources with 0 and the memory counters of another process with 0: the
+// driver reads the memory from /proc when it sees the marker, and the window count stands in
+// for the USER objects.
+void reportFootprint(const std::string& when, DWORD processId) {
+    std::printf("# footprint %s\n", when.c_str());
+    std::fflush(stdout);
+    std::pair<DWORD, int> count{processId, 0};
+    EnumWindows(countWindow, reinterpret_cast<LPARAM>(&count));
+    printValueRow("Controller top-level windows " + when, std::to_string(count.second),
+                  "back to the figure after start");
+    Sleep(driverSamplesMs);
+}
+
+void reportCalls(DispatchClient& lumoCode, DWORD controllerId) {
+    reportFootprint("after start", controllerId);
+    Calls baseline;
+    {
+        // Started by hand: rpcss knows the class once the server registered it, no registry needed.
+        ControllerProcess server(emptyServerSwitch, ownPath());
+        pollUntil(
+            [] {
+                DispatchClient probe(emptyServerClassId);
+                return probe.connected();
+            },
+            startTimeoutMs);
+        DispatchClient empty(emptyServerClassId);
+        if (empty.connected())
+            baseline = measureCalls(empty, L"Nothing");
+    }
+    const Calls sendCode = measureCalls(lumoCode, L"SendCode");
+    const Summary baselineSummary = summarize(baseline.roundTrips);
+    printSummaryRow("SendCode round trip (1000 calls in a row), ms", summarize(sendCode.roundTrips),
+                    &baselineSummary, "<= 2 x baseline");
+    char text[160];
+    std::snprintf(text, sizeof(text), "%.0f (baseline %.0f, ratio %.2f)", sendCode.perSecond,
+                  baseline.perSecond,
+                  baseline.perSecond > 0 ? sendCode.perSecond / baseline.perSecond : 0.0);
+    printValueRow("SendCode sustained calls per second", text, ">= 0.5 x baseline");
+    pollUntil([&] { return !windowOfClass(codeWindowClass, controllerId); }, windowsCloseTimeoutMs);
+    reportFootprint("after 1000 more commands", controllerId);
+}
+
+// Wine's GetProcessTimes does not answer for other processes: the driver reads the CPU time and
+// the context switches from /proc between the markers.
+void idleForTheDriver() {
+    std::printf("# idle begins\n");
+    std::fflush(stdout);
+    Sleep(idleMs + idleMarginMs);
+    std::printf("# idle ends\n");
+    std::fflush(stdout);
+}
+
+void runLumowatchForTheDriver() {
+    const std::string program = besideBuild("lumowatch.exe");
+    std::string commandLine = "\"" + program + "\" --timeout " + std::to_string(lumowatchRunMs);
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE nul =
+        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = nul;
+    PROCESS_INFORMATION watch{};
+    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       nullptr, &startup, &watch)) {
+        std::printf("# lumowatch runs\n");
+        std::fflush(stdout);
+        WaitForSingleObject(watch.hProcess, lumowatchRunMs * 3);
+        CloseHandle(watch.hThread);
+        CloseHandle(watch.hProcess);
+    }
+    CloseHandle(nul);
+}
+
+int runBenchmark() {
+    printTableHeader();
+    reportStart();
+    {
+        ControllerProcess controller;
+        HWND mainWindow = controller.waitForMainWindow(startTimeoutMs);
+        std::optional<double> connected = pollUntil(classObjectAnswers, startTimeoutMs);
+        DispatchClient lumoCode(lumoCodeClassId);
+        if (!mainWindow || !connected || !lumoCode.connected()) {
+            std::fprintf(stderr, "lumobench: the controller did not come up\n");
+            return 1;
+        }
+        idleForTheDriver();
+        ScreenTop screen;
+        reportSendCode(screen, lumoCode);
+        reportPath(screen, "Hot-key Ctrl+F10 (SendInput key press)", [] {
+            pressHotKey1();
+            return true;
+        });
+        reportPath(screen, "Hot-key (WM_HOTKEY 30003 posted to the main window)", [&] {
+            return PostMessageA(mainWindow, WM_HOTKEY, hotKey1Id,
+                                MAKELPARAM(MOD_CONTROL, VK_F10)) != 0;
+        });
+        reportPath(screen, "Tray menu Stereo Normal (WM_COMMAND 40011 posted)",
+                   [&] { return PostMessageA(mainWindow, WM_COMMAND, trayStereoNormal, 0) != 0; });
+        reportCalls(lumoCode, controller.processId());
+        runLumowatchForTheDriver();
+    }
+    return 0;
+}
+
+bool hasSwitch(const char* name) {
+    return std::strstr(GetCommandLineA(), name) != nullptr;
+}
+
+} // namespace
+
+int main() {
+    if (hasSwitch(emptyServerSwitch))
+        return runEmptyServer();
+    if (hasSwitch(trivialWindowSwitch))
+        return runTrivialWindow();
+    CoInitialize(nullptr);
+    const int result = runBenchmark();
+    CoUninitialize();
+    return result;
+}

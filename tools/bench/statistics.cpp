@@ -1,0 +1,59 @@
+#include "statistics.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+Summary summarize(std::vector<double> samples) {
+    Summary summary;
+    if (samples.empty())
+        return summary;
+    std::sort(samples.begin(), samples.end());
+    const auto rank = [&](double fraction) {
+        const size_t index = static_cast<size_t>(std::ceil(fraction * samples.size()));
+        return samples[std::max<size_t>(index, 1) - 1];
+    };
+    summary.median = rank(0.5);
+    summary.p95 = rank(0.95);
+    summary.max = samples.back();
+    summary.count = samples.size();
+    return summary;
+}
+
+double nowMs() {
+    static const double ticksPerMs = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / ticksPerMs;
+}
+
+void printTableHeader() {
+    std::printf("| Measure | median | p95 | max | n | baseline median / p95 / max | ratio (median) "
+                "| goal |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+}
+
+void printSummaryRow(const std::string& measure, const Summary& figure, const Summary* baseline,
+                     const std::string& goal) {
+    std::printf("| %s | %.2f | %.2f | %.2f | %zu | ", measure.c_str(), figure.median, figure.p95,
+                figure.max, figure.count);
+    if (baseline && baseline->count)
+        std::printf("%.2f / %.2f / %.2f | %.2f | ", baseline->median, baseline->p95, baseline->max,
+                    baseline->median > 0 ? figure.median / baseline->median : 0.0);
+    else
+        std::printf("- | - | ");
+    std::printf("%s |\n", goal.c_str());
+    std::fflush(stdout);
+}
+
+void printValueRow(const std::string& measure, const std::string& value, const std::string& goal) {
+    std::printf("| %s | %s | - | - | 1 | - | - | %s |\n", measure.c_str(), value.c_str(),
+                goal.c_str());
+    std::fflush(stdout);
+}
