@@ -1,6 +1,6 @@
 # The two everyday commands: `make run` builds and starts the controller, `make test` builds and
-# runs every test, `make bench` measures the controller against baselines. All install what is
-# missing first.
+# runs every test, `make bench` measures the controller against baselines, `make demo` drives it
+# through its commands, menus and dialogs and takes screenshots. All install what is missing first.
 BUILD ?= build
 
 ifeq ($(OS),Windows_NT)
@@ -11,7 +11,7 @@ CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.c
 DEPS := tools/install-deps
 endif
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench demo clean
 
 all: build
 
@@ -33,6 +33,9 @@ test: build
 bench: build
 	cmake --build $(BUILD) -j2 --target lumobench
 	tools/bench/run $(BUILD)
+
+demo: build
+	tools/demo $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,391 @@
+"""What the end-to-end tests and the demo share: the real ZEZIZER.exe under Wine, its registry,
+the X screen that shows the Wine desktop, real clicks and key presses through xdotool, and the
+companions lumowatch and lumosend started from outside.
+
+Needs DISPLAY and WINEPREFIX of a prepared session and ZEZIZER_BUILD_DIR, the build folder.
+"""
+
+import json
+import os
+import re
+import subprocess
+import tempfile
+import time
+
+BUILD = os.path.abspath(os.environ["ZEZIZER_BUILD_DIR"])
+CONTROLLER = os.path.join(BUILD, "ZEZIZER.exe")
+PROBE = os.path.join(BUILD, "tests", "lumo_probe.exe")
+LUMOWATCH = os.path.join(BUILD, "lumowatch.exe")
+LUMOSEND = os.path.join(BUILD, "lumosend.exe")
+
+WINE_TIMEOUT = 60
+CONTROLLER_KEY = r"HKCU\Software\Corvane\Lumo Controller"
+SETTINGS_KEY = CONTROLLER_KEY + r"\Settings"
+
+DESKTOP_WIDTH, DESKTOP_HEIGHT = 1024, 768
+# The first tray icon of the Wine desktop's taskbar: 16x16, centred 11 px from the right edge and
+# 11 px from the bottom.
+TRAY_ICON = (DESKTOP_WIDTH - 11, DESKTOP_HEIGHT - 11)
+ICON_SIZE = 16
+AWAY = (DESKTOP_WIDTH // 3, DESKTOP_HEIGHT // 3)
+
+MENU_EXIT = 40001
+MOD_CONTROL = 2
+VK_F11 = 0x7A
+
+# The display codes, one letter a row from the top: R red, G green, Y yellow, K black.
+CODES = {
+    1: "RRGGYYYYRR",
+    2: "RRGGYYYYKR",
+    3: "RRGGYYYYGG",
+    4: "RRGGYYYYYY",
+    1000: "RRGGYYYYKK",
+}
+COLOURS = {"R": (255, 0, 0), "G": (0, 255, 0), "Y": (255, 255, 0), "K": (0, 0, 0)}
+
+
+def run(*command, timeout=WINE_TIMEOUT, check=True, cwd=None):
+    """Runs a command to its end. Its output goes through a file: a Wine process may start
+    Wine's desktop process, which would inherit a pipe and keep it open long after."""
+    with tempfile.TemporaryFile("w+") as output:
+        result = subprocess.run(["timeout", str(timeout), *command], stdin=subprocess.DEVNULL,
+                                stdout=output, stderr=subprocess.DEVNULL, text=True, cwd=cwd)
+        output.seek(0)
+        result.stdout = output.read()
+    if check and result.returncode != 0:
+        raise subprocess.CalledProcessError(result.returncode, command, result.stdout)
+    return result
+
+
+def wait_until(condition, timeout, interval=0.05):
+    """True as soon as the condition holds, False when it still does not after the timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        if condition():
+            return True
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(interval)
+
+
+# --- the registry of the prefix -------------------------------------------------------------
+
+def stored(key):
+    """The values of a key as a dict: numbers for REG_DWORD, text for REG_SZ."""
+    result = run("wine", "reg", "query", key, check=False)
+    values = {}
+    for line in result.stdout.splitlines():
+        match = re.match(r"\s{4}(.+?)\s{4}(REG_\w+)\s{4}(.*)$", line)
+        if match:
+            name, kind, data = match.groups()
+            values[name] = int(data, 16) if kind == "REG_DWORD" else data
+    return values
+
+
+def store_number(key, name, value):
+    run("wine", "reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f")
+
+
+def store_text(key, name, text):
+    run("wine", "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", text, "/f")
+
+
+def delete_settings():
+    run("wine", "reg", "delete", r"HKCU\Software\Corvane", "/f", check=False)
+
+
+# --- the X screen that shows the Wine desktop ------------------------------------------------
+
+def window_geometry(window_id):
+    info = run("xwininfo", "-id", str(window_id)).stdout
+    field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
+    return (field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+            field("Height"), "IsViewable" in info)
+
+
+def desktop_origin():
+    """The X window of the Wine desktop and its place on the X screen, once it is shown."""
+    found = run("xdotool", "search", "--onlyvisible", "--name", "Wine desktop", check=False)
+    for window in found.stdout.split():
+        x, y, width, height, viewable = window_geometry(window)
+        if viewable and (width, height) == (DESKTOP_WIDTH, DESKTOP_HEIGHT):
+            return window, x, y
+    return None
+
+
+def x_screen_dump():
+    """The whole X screen as xwd writes it. xwd fails now and then when a window goes away
+    while it reads the screen; it is asked again then."""
+    for _ in range(3):
+        result = subprocess.run(["xwd", "-root", "-silent"], capture_output=True,
+                                timeout=WINE_TIMEOUT)
+        if result.returncode == 0:
+            return result.stdout
+    raise RuntimeError("xwd cannot read the screen: " + result.stderr.decode(errors="replace"))
+
+
+class Screen:
+    """Pixels and input in desktop coordinates."""
+
+    def __init__(self, origin):
+        self.window, self.x, self.y = origin
+
+    def grab(self, left, top, width, height, png=None):
+        """Rows of (r, g, b) of a rectangle of the desktop, read from the X screen."""
+        crop = f"{width}x{height}+{self.x + left}+{self.y + top}"
+        shot = x_screen_dump()
+        if png:
+            subprocess.run(["convert", "xwd:-", "-crop", crop, "+repage", png], input=shot,
+                           check=True, timeout=WINE_TIMEOUT)
+        rgb = subprocess.run(["convert", "xwd:-", "-crop", crop, "+repage", "-depth", "8", "rgb:-"],
+                             input=shot, capture_output=True, check=True,
+                             timeout=WINE_TIMEOUT).stdout
+        return pixel_rows(rgb, width, height)
+
+    def code_rows(self):
+        """The letters of the top rows where each row is one colour across the whole width."""
+        rows = self.grab(0, 0, DESKTOP_WIDTH, 10)
+        letters = ""
+        for row in rows:
+            letter = next((l for l, c in COLOURS.items() if all(p == c for p in row)), "-")
+            letters += letter
+        return letters
+
+    def icon_shown(self):
+        """Whether the first slot of the tray holds anything but the taskbar's own colour."""
+        x, y = TRAY_ICON
+        half = ICON_SIZE // 2
+        slot = self.grab(x - half, y - half, ICON_SIZE, ICON_SIZE)
+        taskbar = self.grab(DESKTOP_WIDTH // 2, y, 1, 1)[0][0]
+        return any(pixel != taskbar for row in slot for pixel in row)
+
+    def click(self, position, button=1):
+        x, y = position
+        run("xdotool", "mousemove", str(self.x + x), str(self.y + y), "click", str(button))
+
+    def point_at(self, position):
+        x, y = position
+        run("xdotool", "mousemove", str(self.x + x), str(self.y + y))
+
+    def keys(self, *names):
+        run("xdotool", "key", "--delay", "50", *names)
+
+
+def pixel_rows(data, width, height):
+    """Rows of (r, g, b) from raw 8-bit RGB bytes."""
+    assert len(data) == width * height * 3, (len(data), width, height)
+    return [[tuple(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
+            for y in range(height)]
+
+
+def window_named(title):
+    """The X window of a shown window with the title, or None."""
+    found = run("xdotool", "search", "--onlyvisible", "--name", "^" + title + "$", check=False)
+    return found.stdout.split()[0] if found.stdout.split() else None
+
+
+def menu_windows():
+    """The pop-up menus on the screen, as X window id and geometry: the controller's unnamed,
+    mapped windows."""
+    tree = run("xwininfo", "-root", "-tree").stdout
+    menus = []
+    for line in tree.splitlines():
+        match = re.match(r"\s*(0x[0-9a-f]+) \(has no name\): \(\"zezizer.exe\"", line)
+        if match:
+            x, y, width, height, viewable = window_geometry(match.group(1))
+            if viewable and width > 1 and height > 1:
+                menus.append((match.group(1), (x, y, width, height)))
+    return menus
+
+
+def menu_lines(screen, menu, png=None):
+    """What a user sees in a menu, one entry a line: "x" a checked item, "." an unchecked one,
+    "-" a separator; read from the pixels of the menu's check column and text column."""
+    x, y, width, height = menu
+    rows = screen.grab(x - screen.x, y - screen.y, width, height, png)
+    background = rows[height // 2][width - 3]
+
+    def dark(pixel):
+        return sum(pixel) < 3 * 100
+
+    def separator(row):
+        span = row[4:width - 4]
+        grey = span[0][0] == span[0][1] == span[0][2]
+        return grey and span[0] != background and len(set(span)) == 1
+
+    lines, band, blank, in_separator = [], [], 0, False
+
+    def end_band():
+        if band:
+            lines.append("x" if any(dark(p) for r in band for p in r[2:16]) else ".")
+            band.clear()
+
+    for row in rows[2:height - 2]:
+        # A separator is drawn as one or two full-width lines of one colour.
+        if separator(row):
+            end_band()
+            if not in_separator:
+                lines.append("-")
+            in_separator = True
+            continue
+        in_separator = False
+        if any(dark(p) for p in row[20:width - 4]):
+            band.append(row)
+            blank = 0
+        else:
+            # A descender can stand apart from its letter by a light row: an item's text ends
+            # only after a few empty rows.
+            blank += 1
+            if blank == 3:
+                end_band()
+    end_band()
+    return "".join(lines)
+
+
+# --- the controller's process ----------------------------------------------------------------
+
+class Controller:
+    """One run of ZEZIZER.exe; always ended by the time the test is over."""
+
+    def __init__(self):
+        self.process = subprocess.Popen(["timeout", "120", "wine", CONTROLLER], cwd=BUILD,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+
+    def wait_ready(self):
+        return run("wine", PROBE, "wait-ready", "20000", check=False).returncode == 0
+
+    def running(self):
+        return self.process.poll() is None
+
+    def end(self):
+        """Ends the controller through its own Exit, or stops it when it does not go."""
+        if not self.running():
+            return
+        for window, _ in menu_windows():
+            run("xdotool", "windowfocus", window)
+            run("xdotool", "key", "Escape")
+        run("wine", PROBE, "post-command", str(MENU_EXIT), check=False)
+        stop(self.process)
+
+
+def stop(process, timeout=15):
+    """Waits for a process; past the timeout it is stopped (timeout hands the signal on to Wine)."""
+    try:
+        process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.terminate()
+        process.wait()
+
+
+class Probe:
+    """A run of the probe that lasts until it is ended; its lines are read as they come. Its
+    output goes through a file, as with run()."""
+
+    def __init__(self, *arguments):
+        self.output = tempfile.TemporaryFile("w+")
+        self.lines_read = 0
+        self.process = subprocess.Popen(["timeout", "900", "wine", PROBE, *arguments], cwd=BUILD,
+                                        stdin=subprocess.PIPE, stdout=self.output,
+                                        stderr=subprocess.DEVNULL, text=True)
+        self.answer = self.read_line(WINE_TIMEOUT)
+
+    def read_line(self, timeout):
+        """The probe's next line, or None when it says nothing more within the timeout."""
+        line = None
+
+        def next_line():
+            nonlocal line
+            self.output.seek(0)
+            complete = self.output.read().split("\n")[:-1]
+            if len(complete) <= self.lines_read:
+                return False
+            line = complete[self.lines_read].strip()
+            self.lines_read += 1
+            return True
+
+        wait_until(next_line, timeout)
+        return line
+
+    def end(self):
+        self.process.stdin.close()
+        stop(self.process)
+        self.output.close()
+
+
+def open_desktop(timeout=10):
+    """The Screen of the Wine desktop once it is shown with the controller's tray icon, or None."""
+    origin = None
+
+    def desktop_shown():
+        nonlocal origin
+        origin = desktop_origin()
+        return origin is not None
+
+    if not wait_until(desktop_shown, timeout):
+        return None
+    screen = Screen(origin)
+    return screen if wait_until(screen.icon_shown, 5) else None
+
+
+# --- the companions and other clients ----------------------------------------------------------
+
+def register_server(switch="/RegServer"):
+    """Runs the controller with a registration switch; its exit code."""
+    return run("wine", CONTROLLER, switch, check=False).returncode
+
+
+def send(name):
+    """lumosend NAME: one command through the running controller's automation class."""
+    return run("wine", LUMOSEND, name, check=False)
+
+
+def run_script(script, *arguments):
+    """A script client in cscript, run from the script's own folder: cscript.exe is Wine's own
+    there, not a file of the build."""
+    return run("wine", "cscript", "//nologo", os.path.basename(script), *arguments,
+               cwd=os.path.dirname(script), check=False)
+
+
+class Watch:
+    """lumowatch --json as a background process: the codes that reached the screen, one dict a
+    code, each told once the code has gone."""
+
+    def __init__(self, timeout_ms=120000):
+        self.output = tempfile.TemporaryFile("w+")
+        self.errors = tempfile.TemporaryFile("w+")
+        self.process = subprocess.Popen(
+            ["timeout", str(timeout_ms // 1000 + 30), "wine", LUMOWATCH, "--json", "--timeout",
+             str(timeout_ms)], cwd=BUILD, stdin=subprocess.DEVNULL, stdout=self.output,
+            stderr=self.errors)
+
+    def ready(self, timeout=WINE_TIMEOUT):
+        """Whether lumowatch says it reads the screen."""
+
+        def said_ready():
+            self.errors.seek(0)
+            return "ready" in self.errors.read()
+
+        return wait_until(said_ready, timeout)
+
+    def sightings(self):
+        self.output.seek(0)
+        return [json.loads(line) for line in self.output.read().split("\n")[:-1] if line]
+
+    def wait_for(self, count, timeout=5):
+        """The sightings once there are at least count of them, or those there are at the
+        timeout."""
+        wait_until(lambda: len(self.sightings()) >= count, timeout)
+        return self.sightings()
+
+    def end(self):
+        """Stops lumowatch; what it told. Ending it again tells nothing more."""
+        if self.output.closed:
+            return []
+        if self.process.poll() is None:
+            self.process.terminate()
+        self.process.wait()
+        lines = self.sightings()
+        self.output.close()
+        self.errors.close()
+        return lines

@@ -1,0 +1,139 @@
+#!/usr/bin/env python3
+"""The demo's steps, run by tools/demo inside its own Wine prefix and display: prints what
+lumowatch saw of each command and writes the screenshots to the folder given."""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+
+from wine_desktop import *  # noqa: E402,F403
+
+SHOTS = sys.argv[1]
+COMMANDS = ("stereo-normal", "stereo-reverse", "stereo-resync", "stereo-on", "lcd1", "lcd2",
+            "lcd-off", "stereo-off")
+MARGIN = 8
+DIALOGS = ("Lumo Controller Properties", "Normal Interleaved Mode", "About Lumo Controller")
+
+
+def fail(text):
+    sys.exit("demo: " + text)
+
+
+def shoot(screen, name, around=None):
+    """The whole desktop as NAME.png and, given a rectangle of the X screen, that part with a
+    small margin as NAME-crop.png; taken once no code covers the screen (Properties and the test
+    send one as they open)."""
+    if not wait_until(lambda: screen.code_rows()[0] != "R", 5):
+        fail("a code stays on the screen")
+    screen.grab(0, 0, DESKTOP_WIDTH, DESKTOP_HEIGHT, os.path.join(SHOTS, name + ".png"))
+    if around:
+        x, y, width, height = around
+        left = max(x - screen.x - MARGIN, 0)
+        top = max(y - screen.y - MARGIN, 0)
+        width = min(width + 2 * MARGIN, DESKTOP_WIDTH - left)
+        height = min(height + 2 * MARGIN, DESKTOP_HEIGHT - top)
+        screen.grab(left, top, width, height, os.path.join(SHOTS, name + "-crop.png"))
+    print(f"demo: {name}.png")
+
+
+def send_every_command():
+    watch = Watch()
+    if not watch.ready():
+        fail("lumowatch did not start")
+    for count, name in enumerate(COMMANDS, 1):
+        if send(name).returncode != 0:
+            fail("lumosend " + name + " failed")
+        # Each code is told once it has gone; the next command goes to a clear screen.
+        sightings = watch.wait_for(count)
+        print(f"lumosend {name:15} lumowatch: {json.dumps(sightings[-1]) if sightings else '-'}")
+    watch.end()
+
+
+def open_menu(screen, button):
+    screen.click(TRAY_ICON, button)
+    if not wait_until(lambda: len(menu_windows()) == 1, 5):
+        fail("no pop-up menu")
+    return menu_windows()[0]
+
+
+def close_menu(window):
+    run("xdotool", "windowfocus", window)
+    run("xdotool", "key", "Escape")
+    if not wait_until(lambda: not menu_windows(), 5):
+        fail("the menu stayed open")
+
+
+def wait_for_window_gone(title):
+    if not wait_until(lambda: window_named(title) is None, 5):
+        fail(f"\"{title}\" stayed open")
+
+
+def wait_for_window(title):
+    found = None
+
+    def shown():
+        nonlocal found
+        found = window_named(title)
+        return found is not None
+
+    if not wait_until(shown, 5):
+        fail(f"no window \"{title}\"")
+    return found
+
+
+def show_dialogs(screen):
+    properties, test, about = DIALOGS
+    window, _ = open_menu(screen, 3)
+    run("xdotool", "windowfocus", window)
+    screen.keys("Up", "Up", "Return")  # Properties...
+    dialog = wait_for_window(properties)
+    shoot(screen, "properties", window_geometry(dialog)[:4])
+    run("xdotool", "windowfocus", dialog)
+    screen.keys("alt+t")
+    opened = wait_for_window(test)
+    shoot(screen, "interleave-test", window_geometry(opened)[:4])
+    run("xdotool", "windowfocus", opened)
+    screen.keys("Escape")
+    wait_for_window_gone(test)
+    run("xdotool", "windowfocus", dialog)
+    screen.keys("Escape")
+    wait_for_window_gone(properties)
+
+    window, _ = open_menu(screen, 3)
+    run("xdotool", "windowfocus", window)
+    screen.keys("Up", "Up", "Up", "Return")  # About...
+    dialog = wait_for_window(about)
+    shoot(screen, "about", window_geometry(dialog)[:4])
+    run("xdotool", "windowfocus", dialog)
+    screen.keys("Return")
+    wait_for_window_gone(about)
+
+
+def main():
+    os.makedirs(SHOTS, exist_ok=True)
+    delete_settings()
+    if register_server() != 0:
+        fail("RegServer failed")
+    keeper = Probe("keep-desktop")
+    controller = Controller()
+    try:
+        if not controller.wait_ready():
+            fail("the controller did not start")
+        screen = open_desktop()
+        if not screen:
+            fail("no Wine desktop with the tray icon")
+        screen.point_at(AWAY)
+        send_every_command()
+        for button, name in ((1, "tray-menu-left"), (3, "tray-menu-right")):
+            window, geometry = open_menu(screen, button)
+            shoot(screen, name, geometry)
+            close_menu(window)
+        show_dialogs(screen)
+    finally:
+        controller.end()
+        keeper.end()
+
+
+if __name__ == "__main__":
+    main()
