@@ -10,7 +10,7 @@ CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.c
 DEPS := tools/install-deps
 endif
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test stress clean
 
 all: build
 
@@ -31,3 +31,7 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The long reliability runs: 10,000 random settings states and the hostile-input tests.
+stress: build
+	ZEZIZER_FUZZ_ITERATIONS=10000 tools/test-session $(BUILD) -R 'settings_fuzz_test|bad_input_test'
