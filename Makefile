@@ -11,7 +11,7 @@ CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.c
 DEPS := tools/install-deps
 endif
 
-.PHONY: all deps build run test bench demo clean
+.PHONY: all deps build run test bench demo stress clean
 
 all: build
 
@@ -39,3 +39,7 @@ demo: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The long reliability runs: 10,000 random settings states and the hostile-input tests.
+stress: build
+	ZEZIZER_FUZZ_ITERATIONS=10000 tools/test-session $(BUILD) -R 'settings_fuzz_test|bad_input_test'

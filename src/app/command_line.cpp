@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace {
 
 constexpr char unregisterSwitch[] = "UnregServer";
@@ -12,6 +14,12 @@ bool isSeparator(char c, const char* separators) {
         if (c == *separator)
             return true;
     return false;
+}
+
+// Only a rest no longer than the longest switch name can match: looking no further keeps a line
+// of thousands of separators from costing a whole-line comparison at every one of them.
+bool shortEnoughForASwitch(const char* rest) {
+    return strnlen(rest, sizeof(unregisterSwitch)) < sizeof(unregisterSwitch);
 }
 
 } // namespace
@@ -26,6 +34,8 @@ const char* findToken(const char* text, const char* separators) {
 RegistrationSwitch findRegistrationSwitch(const char* commandLine) {
     for (const char* token = findToken(commandLine, switchSeparators); token;
          token = findToken(token, switchSeparators)) {
+        if (!shortEnoughForASwitch(token))
+            continue;
         if (lstrcmpiA(token, unregisterSwitch) == 0)
             return RegistrationSwitch::Unregister;
         if (lstrcmpiA(token, registerSwitch) == 0)

@@ -22,6 +22,17 @@ std::vector<HWND> topLevelWindowsOfClass(const char* wanted) {
     return search.found;
 }
 
+std::vector<HWND> topLevelWindowsOfClass(const char* wanted, DWORD processId) {
+    std::vector<HWND> windows;
+    for (HWND window : topLevelWindowsOfClass(wanted)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            windows.push_back(window);
+    }
+    return windows;
+}
+
 std::string windowText(HWND window) {
     char buffer[512] = {};
     GetWindowTextA(window, buffer, sizeof(buffer));

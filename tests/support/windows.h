@@ -8,6 +8,8 @@
 
 // Top-level windows of a class (any process), newest first as the system lists them.
 std::vector<HWND> topLevelWindowsOfClass(const char* className);
+// Those of them that belong to one process.
+std::vector<HWND> topLevelWindowsOfClass(const char* className, DWORD processId);
 
 std::string windowText(HWND window);
 std::string className(HWND window);
