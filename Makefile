@@ -28,7 +28,7 @@ run: build
 	tools/run-controller $(BUILD)
 
 test: build
-	tools/test-session $(BUILD)
+	tools/run-tests $(BUILD)
 
 bench: build
 	cmake --build $(BUILD) -j2 --target lumobench
@@ -42,4 +42,4 @@ clean:
 
 # The long reliability runs: 10,000 random settings states and the hostile-input tests.
 stress: build
-	ZEZIZER_FUZZ_ITERATIONS=10000 tools/test-session $(BUILD) -R 'settings_fuzz_test|bad_input_test'
+	ZEZIZER_FUZZ_ITERATIONS=10000 tools/run-tests $(BUILD) -R 'settings_fuzz_test|bad_input_test'

@@ -26,9 +26,9 @@ void addTrayIcon(HWND mainWindow) {
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = trayCallbackMessage;
     // The small image drawn for the tray, rather than the large one shrunk by the shell.
-    record.hIcon = static_cast<HICON>(LoadImageA(
-        controller.moduleInstance, MAKEINTRESOURCEA(IDI_CONTROLLER), IMAGE_ICON,
-        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    record.hIcon = static_cast<HICON>(
+        LoadImageA(controller.moduleInstance, MAKEINTRESOURCEA(IDI_CONTROLLER), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     static_assert(tipBufferSize <= sizeof(record.szTip));
     LoadStringA(controller.moduleInstance, IDS_TRAY_TIP, record.szTip, tipBufferSize);
     Shell_NotifyIconA(NIM_ADD, &record);

@@ -4,7 +4,7 @@ its tray icon and real key presses through the X server, the pixels of the Wine 
 from the screen, the settings read from the prefix's registry, the codes on the screen seen by
 lumowatch.
 
-Runs inside tools/test-session (DISPLAY, WINEPREFIX and ZEZIZER_BUILD_DIR come from there).
+Runs inside tools/run-tests (DISPLAY, WINEPREFIX and ZEZIZER_BUILD_DIR come from there).
 Usage: controller_e2e.py BUILD_DIR [unittest arguments]
 """
 

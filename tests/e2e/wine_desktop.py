@@ -2,7 +2,7 @@
 the X screen that shows the Wine desktop, real clicks and key presses through xdotool, and the
 companions lumowatch and lumosend started from outside.
 
-Needs DISPLAY and WINEPREFIX of a prepared session and ZEZIZER_BUILD_DIR, the build folder.
+Needs DISPLAY and WINEPREFIX of a prepared test run and ZEZIZER_BUILD_DIR, the build folder.
 """
 
 import json

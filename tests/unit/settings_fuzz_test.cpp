@@ -57,7 +57,7 @@ struct GeneratedValue {
 
 class RegistryStateGenerator {
   public:
-    explicit RegistryStateGenerator(uint32_t seed) : random_(seed) {}
+    explicit RegistryStateGenerator(uint32_t start) : random_(start) {}
 
     GeneratedValue field() {
         GeneratedValue value;
@@ -140,8 +140,8 @@ int iterations() {
 }
 
 TEST(SettingsAtStartUp, EveryRandomRegistryStateEndsInADocumentedOutcome) {
-    const uint32_t seed = 20261208;
-    RegistryStateGenerator generate(seed);
+    const uint32_t randomStart = 20261208;
+    RegistryStateGenerator generate(randomStart);
     const int runs = iterations();
     int loaded = 0, reset = 0, failed = 0;
     for (int run = 0; run < runs; ++run) {
@@ -201,8 +201,9 @@ TEST(SettingsAtStartUp, EveryRandomRegistryStateEndsInADocumentedOutcome) {
         ++(expectedError ? failed : loaded);
     }
     deleteCorvaneKey();
-    printf("%d registry states (seed %u): %d loaded, %d reset to defaults, %d failed at a step\n",
-           runs, seed, loaded, reset, failed);
+    printf("%d registry states (random start %u): %d loaded, %d reset to defaults, %d failed at a "
+           "step\n",
+           runs, randomStart, loaded, reset, failed);
     EXPECT_GT(loaded, 0);
     EXPECT_GT(reset, 0);
     EXPECT_GT(failed, 0);
