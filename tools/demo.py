@@ -82,6 +82,33 @@ def wait_for_window(title):
     return found
 
 
+def wait_for_no_code(screen):
+    """The code window of a command covers the desktop for a second: wait until it has gone."""
+    if not wait_until(lambda: "R" not in screen.code_rows(), 5):
+        fail("a code stayed on the screen")
+
+
+# Where the Properties dialog's Cancel button sits, as fractions of the dialog's width and height.
+CANCEL_BUTTON = (0.638, 0.935)
+
+
+def close_with_escape(screen, window, title, button=None):
+    """Escape until the window is gone; a code window shown meanwhile may have taken the keys, so
+    a click on the given button (fractions of the window's size) is the last resort."""
+    for _ in range(3):
+        run("xdotool", "windowfocus", window, check=False)
+        screen.keys("Escape")
+        if wait_until(lambda: window_named(title) is None, 2):
+            return
+    if button:
+        left, top, width, height, _ = window_geometry(window)
+        screen.click((left - screen.x + int(width * button[0]),
+                      top - screen.y + int(height * button[1])))
+        if wait_until(lambda: window_named(title) is None, 2):
+            return
+    fail(f"\"{title}\" stayed open")
+
+
 def show_dialogs(screen):
     properties, test, about = DIALOGS
     window, _ = open_menu(screen, 3)
@@ -92,13 +119,11 @@ def show_dialogs(screen):
     run("xdotool", "windowfocus", dialog)
     screen.keys("alt+t")
     opened = wait_for_window(test)
+    wait_for_no_code(screen)
     shoot(screen, "interleave-test", window_geometry(opened)[:4])
-    run("xdotool", "windowfocus", opened)
-    screen.keys("Escape")
-    wait_for_window_gone(test)
-    run("xdotool", "windowfocus", dialog)
-    screen.keys("Escape")
-    wait_for_window_gone(properties)
+    close_with_escape(screen, opened, test)
+    wait_for_no_code(screen)
+    close_with_escape(screen, dialog, properties, CANCEL_BUTTON)
 
     window, _ = open_menu(screen, 3)
     run("xdotool", "windowfocus", window)
