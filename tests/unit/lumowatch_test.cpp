@@ -199,9 +199,11 @@ TEST_F(LumowatchOnScreen, TellsWhichColumnsAnOverlayHidAndExitsWithTheGuessedCom
     const std::string output = watch.output();
     std::printf("lumowatch printed: %s", output.c_str());
     EXPECT_EQ(watch.exitCode(), static_cast<DWORD>(LcdMode1));
+    // The first damaged reading may also catch the code window half painted: further flaws may
+    // follow the overlay's.
     EXPECT_TRUE(std::regex_match(output, std::regex("at [0-9]+ ms: 5 LcdMode1, [0-9]+ ms on "
                                                     "screen, damaged: rows 0-13 x 300-499 "
-                                                    "(#[0-9A-F]{6}|[a-z]+)\n")))
+                                                    "(#[0-9A-F]{6}|[a-z]+)(; [^\n]*)?\n")))
         << output;
 }
 
