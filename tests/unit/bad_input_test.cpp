@@ -15,6 +15,8 @@
 #include "support/windows.h"
 #include "zezizer.h"
 
+#include "support/in_process_server.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -269,24 +271,8 @@ class HostilePropertyBag final : public IPropertyBag {
     HRESULT answer_;
 };
 
-class DamagedControls : public testing::Test {
+class DamagedControls : public InProcessServer {
   protected:
-    static void SetUpTestSuite() {
-        CoInitialize(nullptr);
-        initServerModule(GetModuleHandleA(nullptr), serverClasses(), LIBID_ZEZIZERLib);
-        registered_ = SUCCEEDED(registerTypeLibrary());
-    }
-    static void TearDownTestSuite() {
-        terminateServerModule();
-        unregisterTypeLibrary();
-        removeServerKeys();
-        CoUninitialize();
-    }
-    void SetUp() override {
-        ASSERT_TRUE(registered_);
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
-    }
     void TearDown() override {
         for (HWND window : topLevelWindowsOfClass(codeWindowClass, GetCurrentProcessId()))
             DestroyWindow(window);
@@ -296,8 +282,6 @@ class DamagedControls : public testing::Test {
         EXPECT_EQ(createLumoCode(iid, object.putVoid()), S_OK);
         return object;
     }
-
-    static inline bool registered_ = false;
 };
 
 TEST_F(DamagedControls, TruncatedAndRandomStreamsAreRefusedWithAnErrorCode) {

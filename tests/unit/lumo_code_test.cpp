@@ -12,6 +12,8 @@
 #include "support/window_log.h"
 #include "support/windows.h"
 
+#include "support/in_process_server.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -96,27 +98,8 @@ class MemoryPropertyBag final : public IPropertyBag {
     std::vector<std::wstring> names_;
 };
 
-// One registered type library for the tests of this program (it carries the same resources as
-// the controller); the state of a freshly started controller for each test.
-class LumoCodeObject : public testing::Test {
+class LumoCodeObject : public InProcessServer {
   protected:
-    static void SetUpTestSuite() {
-        CoInitialize(nullptr);
-        initServerModule(GetModuleHandleA(nullptr), serverClasses(), LIBID_ZEZIZERLib);
-        registered_ = SUCCEEDED(registerTypeLibrary());
-    }
-    static void TearDownTestSuite() {
-        terminateServerModule();
-        unregisterTypeLibrary();
-        removeServerKeys();
-        CoUninitialize();
-    }
-    void SetUp() override {
-        ASSERT_TRUE(registered_);
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
-    }
-
     static ComPtr<IUnknown> create() {
         ComPtr<IUnknown> object;
         EXPECT_EQ(createLumoCode(IID_IUnknown, object.putVoid()), S_OK);
@@ -132,8 +115,6 @@ class LumoCodeObject : public testing::Test {
         as<ILumoCode>(object, IID_ILumoCode)->get_DisplayCode(&value);
         return value;
     }
-
-    static inline bool registered_ = false;
 };
 
 TEST_F(LumoCodeObject, AnswersExactlyTheInterfacesOfItsTable) {
