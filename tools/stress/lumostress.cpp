@@ -323,25 +323,6 @@ struct ProcessFigures {
     DWORD windows = 0;
 };
 
-struct WindowCount {
-    DWORD processId;
-    DWORD windows;
-};
-
-BOOL CALLBACK countWindowOfProcess(HWND window, LPARAM lParam) {
-    auto* count = reinterpret_cast<WindowCount*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    count->windows += owner == count->processId;
-    return TRUE;
-}
-
-DWORD windowsOf(DWORD processId) {
-    WindowCount count{processId, 0};
-    EnumWindows(countWindowOfProcess, reinterpret_cast<LPARAM>(&count));
-    return count.windows;
-}
-
 ProcessFigures figuresOf(HANDLE process, DWORD processId,
                          const std::optional<std::string>& linuxFolder) {
     ProcessFigures figures;
@@ -355,7 +336,7 @@ ProcessFigures figuresOf(HANDLE process, DWORD processId,
     GetProcessHandleCount(process, &figures.handles);
     figures.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
     figures.userObjects = GetGuiResources(process, GR_USEROBJECTS);
-    figures.windows = windowsOf(processId);
+    figures.windows = static_cast<DWORD>(topLevelWindowsOfProcess(processId).size());
     return figures;
 }
 
@@ -499,9 +480,10 @@ int runLoad(int clientCount, int calls) {
     const std::string eventName = "lumostress-" + std::to_string(GetCurrentProcessId());
 
     const RegistrySnapshot registryBefore = snapshotRegistry();
-    // The first calls load the type library and register the code window class: the starting
-    // level is taken after them.
-    checks.check(runClients(1, warmUpCalls, eventName + "-warm") == 0, "warm-up calls S_OK");
+    // The first calls load the type library, register the code window class and take the heap to
+    // the size that as many clients calling at once need: the starting level is taken after them.
+    checks.check(runClients(clientCount, warmUpCalls, eventName + "-warm") == 0,
+                 "warm-up calls S_OK");
     waitUntil(codeWindowsGone, 2 * codeWindowsGoneMs);
     const ProcessFigures before = figuresOf(process.get(), pid, linuxFolder);
     printFigures("before", before);
