@@ -22,7 +22,8 @@ namespace {
 
 constexpr char normalTitle[] = "Normal Interleaved Mode";
 constexpr char reverseTitle[] = "Reverse Interleaved Mode";
-constexpr int ownerLeft = 150;
+// Room for the dialog to the owner's left.
+constexpr int ownerLeft = 400;
 
 bool noCodeWindows() {
     return topLevelWindowsOfClass(codeWindowClassName).empty();
@@ -86,7 +87,7 @@ TEST_F(InterleaveTest, PutsThePictureOnAnOddRowForNormalEyesAndAnEvenRowForRever
                 moves += shift;
                 RECT frame;
                 GetWindowRect(dialog, &frame);
-                EXPECT_LT(frame.left, ownerLeft) << "opened over its owner";
+                EXPECT_EQ(frame.right, ownerLeft) << "not beside its owner";
                 // The eye order does not change the texts it starts with.
                 EXPECT_EQ(windowText(dialog), normalTitle);
                 EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
