@@ -462,6 +462,7 @@ class StartAndExit(ControllerTest):
 
 
 SEND_SCRIPT = os.path.join(BUILD, "tests", "scripts", "lumo_send.vbs")
+SEND_JSCRIPT = os.path.join(BUILD, "tests", "scripts", "lumo_send.js")
 # lumosend's names of the commands, in the order sent: the three that other hardware mutes first,
 # so that the first code painted after them shows that they painted nothing.
 COMMAND_NAMES = {1: "stereo-normal", 2: "stereo-reverse", 1000: "stereo-off",
@@ -496,23 +497,28 @@ class Automation(ControllerTest):
             low, high = CODE_SECONDS
             self.assertTrue(low * 1000 <= sighting["durationMs"] <= high * 1000, sighting)
 
-    def send_each_by_both_clients(self, hardware):
+    @staticmethod
+    def script_sender(script):
+        return lambda command: 0 if run_script(script, str(command)).stdout == \
+            f"sent {command}\n" else 1
+
+    def send_each_by_every_client(self, hardware):
         self.store_matching({"Hardware": hardware})
         self.start()
         for client, sender in (
                 ("lumosend", lambda command: send(COMMAND_NAMES[command]).returncode),
-                ("script", lambda command: 0 if run_script(SEND_SCRIPT, str(command)).stdout
-                 == f"sent {command}\n" else 1)):
+                ("VBScript", self.script_sender(SEND_SCRIPT)),
+                ("JScript", self.script_sender(SEND_JSCRIPT))):
             with self.subTest(client=client):
                 watch = self.watch()
                 self.send_each(watch, hardware, sender)
                 watch.end()
 
     def test_with_the_first_hardware_every_command_paints_its_code(self):
-        self.send_each_by_both_clients(0)
+        self.send_each_by_every_client(0)
 
     def test_other_hardware_mutes_normal_reverse_and_off_but_stores_them(self):
-        self.send_each_by_both_clients(1)
+        self.send_each_by_every_client(1)
 
     def test_a_second_command_within_the_second_covers_the_first(self):
         self.store_matching()
