@@ -46,26 +46,12 @@ HWND createMarkerWindow() {
                            GetModuleHandleA(nullptr), nullptr);
 }
 
-struct DialogSearch {
-    DWORD process;
-    const char* title;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectDialogs(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<DialogSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->process && IsWindowVisible(window) && className(window) == dialogClass &&
-        (!search->title || windowText(window) == search->title))
-        search->found.push_back(window);
-    return TRUE;
-}
-
 std::vector<HWND> visibleDialogs(const char* title) {
-    DialogSearch search{GetCurrentProcessId(), title, {}};
-    EnumWindows(collectDialogs, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND dialog : visibleWindowsOf(GetCurrentProcessId(), dialogClass))
+        if (!title || windowText(dialog) == title)
+            found.push_back(dialog);
+    return found;
 }
 
 // Cancels, then confirms, whatever dialogs and message boxes are left, until none is.

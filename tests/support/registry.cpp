@@ -30,6 +30,13 @@ std::optional<StoredValue> readValue(const char* keyPath, const char* name) {
     return value;
 }
 
+std::optional<uint32_t> readDword(const char* keyPath, const char* name) {
+    const std::optional<StoredValue> value = readValue(keyPath, name);
+    if (!value || value->type != REG_DWORD)
+        return std::nullopt;
+    return value->dword();
+}
+
 std::vector<std::string> valueNames(const char* keyPath) {
     std::vector<std::string> names;
     HKEY key;

@@ -22,6 +22,8 @@ struct StoredValue {
 void deleteCorvaneKey();
 
 std::optional<StoredValue> readValue(const char* keyPath, const char* name);
+// The number of a REG_DWORD value; nothing when it is missing or of another type.
+std::optional<uint32_t> readDword(const char* keyPath, const char* name);
 std::vector<std::string> valueNames(const char* keyPath);
 bool keyExists(const char* keyPath);
 

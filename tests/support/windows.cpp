@@ -2,35 +2,41 @@
 
 namespace {
 
-struct ClassSearch {
-    const char* className;
+struct WindowSearch {
+    const char* className; // null: any
+    DWORD processId;       // 0: any
+    bool visibleOnly;
     std::vector<HWND> found;
 };
 
-BOOL CALLBACK collectOfClass(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<ClassSearch*>(parameter);
-    if (className(window) == search->className)
+BOOL CALLBACK collectWindows(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if ((!search->processId || owner == search->processId) &&
+        (!search->visibleOnly || IsWindowVisible(window)) &&
+        (!search->className || className(window) == search->className))
         search->found.push_back(window);
     return TRUE;
+}
+
+std::vector<HWND> windowsFound(WindowSearch search) {
+    EnumWindows(collectWindows, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 } // namespace
 
 std::vector<HWND> topLevelWindowsOfClass(const char* wanted) {
-    ClassSearch search{wanted, {}};
-    EnumWindows(collectOfClass, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return windowsFound({wanted, 0, false, {}});
 }
 
 std::vector<HWND> topLevelWindowsOfClass(const char* wanted, DWORD processId) {
-    std::vector<HWND> windows;
-    for (HWND window : topLevelWindowsOfClass(wanted)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId)
-            windows.push_back(window);
-    }
-    return windows;
+    return windowsFound({wanted, processId, false, {}});
+}
+
+std::vector<HWND> visibleWindowsOf(DWORD processId, const char* wanted) {
+    return windowsFound({wanted, processId, true, {}});
 }
 
 std::string windowText(HWND window) {

@@ -10,6 +10,8 @@
 std::vector<HWND> topLevelWindowsOfClass(const char* className);
 // Those of them that belong to one process.
 std::vector<HWND> topLevelWindowsOfClass(const char* className, DWORD processId);
+// The visible top-level windows of one process, of one class or (null) of any.
+std::vector<HWND> visibleWindowsOf(DWORD processId, const char* className = nullptr);
 
 std::string windowText(HWND window);
 std::string className(HWND window);

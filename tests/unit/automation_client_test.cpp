@@ -1,40 +1,23 @@
 // Clients in other processes drive the running controller through ZEZIZER.LumoCode: this test
 // program early- and late-bound, and script clients run by the system's script host.
 
-#include "server/com_ptr.h"
-#include "support/code_table.h"
-#include "support/controller_process.h"
 #include "support/code_on_screen.h"
-#include "support/registry.h"
-#include "support/server_keys.h"
-#include "support/wait.h"
-#include "support/windows.h"
+#include "support/code_table.h"
+#include "support/out_of_process_server.h"
 #include "zezizer.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 
-constexpr char codeWindowClass[] = "LUMOCODECLASS";
 constexpr DWORD codeShownMs = 2000;
-constexpr DWORD codeWindowsGoneMs = 3000;
 constexpr DWORD scriptEndsMs = 60000;
 
 std::vector<HWND> codeWindowsOf(DWORD processId) {
-    std::vector<HWND> windows;
-    for (HWND window : topLevelWindowsOfClass(codeWindowClass)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId)
-            windows.push_back(window);
-    }
-    return windows;
+    return topLevelWindowsOfClass(controllerCodeWindowClass, processId);
 }
 
 // What one client call put on the screen: the code windows it opened and whether the command's
@@ -45,7 +28,7 @@ struct Flash {
 };
 
 Flash flashOf(DWORD controllerProcess, int32_t command, const std::function<void()>& call) {
-    waitUntil([&] { return codeWindowsOf(controllerProcess).empty(); }, codeWindowsGoneMs);
+    waitForNoCodeWindows(controllerProcess);
     call();
     // The call returns after the controller opened its windows, which live for a second.
     Flash flash{codeWindowsOf(controllerProcess).size(), false};
@@ -54,63 +37,13 @@ Flash flashOf(DWORD controllerProcess, int32_t command, const std::function<void
 }
 
 std::optional<uint32_t> storedSetting(const char* name) {
-    const std::optional<StoredValue> stored = readValue(testControllerKey, name);
-    return stored ? stored->dword() : std::nullopt;
-}
-
-struct VisibleWindowCount {
-    DWORD processId;
-    size_t count;
-};
-
-BOOL CALLBACK countVisibleWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<VisibleWindowCount*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window))
-        ++search->count;
-    return TRUE;
-}
-
-// Visible top-level windows of the process, the code windows among them.
-size_t visibleWindowsOf(DWORD processId) {
-    VisibleWindowCount search{processId, 0};
-    EnumWindows(countVisibleWindow, reinterpret_cast<LPARAM>(&search));
-    return search.count;
-}
-
-template <class Interface> ComPtr<Interface> createInController(const IID& iid) {
-    ComPtr<Interface> object;
-    EXPECT_EQ(
-        CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, iid, object.putVoid()),
-        S_OK);
-    return object;
-}
-
-HRESULT invoke(IDispatch* object, DISPID member, WORD flags, std::vector<VARIANT> arguments,
-               VARIANT* result = nullptr) {
-    DISPID namedPut = DISPID_PROPERTYPUT;
-    DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-        parameters.rgdispidNamedArgs = &namedPut;
-        parameters.cNamedArgs = 1;
-    }
-    return object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result,
-                          nullptr, nullptr);
-}
-
-VARIANT shortArgument(short value) {
-    VARIANT argument;
-    VariantInit(&argument);
-    V_VT(&argument) = VT_I2;
-    V_I2(&argument) = value;
-    return argument;
+    return readDword(testControllerKey, name);
 }
 
 std::optional<short> getByDispatch(IDispatch* object) {
     VARIANT result;
     VariantInit(&result);
-    if (FAILED(invoke(object, 2, DISPATCH_PROPERTYGET, {}, &result)) || V_VT(&result) != VT_I2)
+    if (FAILED(invoke(object, 2, DISPATCH_PROPERTYGET, {}, {}, &result)) || V_VT(&result) != VT_I2)
         return std::nullopt;
     return V_I2(&result);
 }
@@ -122,37 +55,7 @@ std::optional<short> getEarlyBound(ILumoCode* object) {
     return value;
 }
 
-// One registered server and one running controller for every client test; the settings start
-// from the defaults (stereo off, normal order).
-class AutomationClient : public testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        CoInitialize(nullptr);
-        removeServerKeys();
-        deleteCorvaneKey();
-        registration_ = new ServerRegistration;
-        controller_ = new ControllerProcess;
-        controller_->waitForMainWindow();
-    }
-    static void TearDownTestSuite() {
-        delete controller_;
-        delete registration_;
-        removeServerKeys();
-        CoUninitialize();
-    }
-    void SetUp() override {
-        ASSERT_TRUE(registration_->succeeded());
-        ASSERT_NE(mainWindowOf(controller_->processId()), nullptr);
-    }
-
-    static DWORD controllerProcess() { return controller_->processId(); }
-
-    static ServerRegistration* registration_;
-    static ControllerProcess* controller_;
-};
-
-ServerRegistration* AutomationClient::registration_ = nullptr;
-ControllerProcess* AutomationClient::controller_ = nullptr;
+using AutomationClient = OutOfProcessServer;
 
 TEST_F(AutomationClient, SendCodeStoresTheStateAndFlashesTheCommandsCode) {
     auto lumoCode = createInController<ILumoCode>(IID_ILumoCode);
@@ -201,10 +104,10 @@ TEST_F(AutomationClient, EveryObjectKeepsItsOwnDisplayCode) {
 TEST_F(AutomationClient, TestDialogSucceedsAndShowsNothing) {
     auto lumoCode = createInController<ILumoCode>(IID_ILumoCode);
     ASSERT_TRUE(lumoCode);
-    waitUntil([&] { return codeWindowsOf(controllerProcess()).empty(); }, codeWindowsGoneMs);
-    const size_t before = visibleWindowsOf(controllerProcess());
+    waitForNoCodeWindows(controllerProcess());
+    const size_t before = visibleWindowsOf(controllerProcess()).size();
     EXPECT_EQ(lumoCode->TestDialog(), S_OK);
-    EXPECT_EQ(visibleWindowsOf(controllerProcess()), before);
+    EXPECT_EQ(visibleWindowsOf(controllerProcess()).size(), before);
 }
 
 TEST_F(AutomationClient, LateBoundCallsByDispidBehaveAsTheEarlyBoundOnes) {
@@ -218,7 +121,9 @@ TEST_F(AutomationClient, LateBoundCallsByDispidBehaveAsTheEarlyBoundOnes) {
     EXPECT_EQ(getByDispatch(lumoCode.get()), 0);
 
     Flash put = flashOf(controllerProcess(), 1000, [&] {
-        EXPECT_EQ(invoke(lumoCode.get(), 2, DISPATCH_PROPERTYPUT, {shortArgument(1000)}), S_OK);
+        EXPECT_EQ(invoke(lumoCode.get(), 2, DISPATCH_PROPERTYPUT, {shortArgument(1000)},
+                         {DISPID_PROPERTYPUT}),
+                  S_OK);
     });
     EXPECT_EQ(put.windows, 1u);
     EXPECT_TRUE(put.codeShown);
@@ -306,7 +211,7 @@ std::optional<std::string> runScript(const std::string& script, FlashWatch& watc
 class ScriptClient : public AutomationClient, public testing::WithParamInterface<const char*> {};
 
 TEST_P(ScriptClient, CreatesTheObjectByNameAndDrivesTheController) {
-    waitUntil([&] { return codeWindowsOf(controllerProcess()).empty(); }, codeWindowsGoneMs);
+    waitForNoCodeWindows(controllerProcess());
     FlashWatch watch(controllerProcess());
     const std::optional<std::string> output = runScript(GetParam(), watch);
     ASSERT_TRUE(output.has_value()) << "the script did not end";
@@ -326,10 +231,6 @@ TEST_P(ScriptClient, CreatesTheObjectByNameAndDrivesTheController) {
 INSTANTIATE_TEST_SUITE_P(VBScriptAndJScript, ScriptClient,
                          testing::Values("lumo_code_client.vbs", "lumo_code_client.js"));
 
-} // namespace
-
-namespace {
-
 // A running controller whose server was never registered: the class object serves clients, but
 // without the registered type library no call by name or DISPID can be made.
 class UnregisteredServer : public testing::Test {
@@ -348,10 +249,8 @@ class UnregisteredServer : public testing::Test {
 };
 
 TEST_F(UnregisteredServer, LateBoundCallsFailUntilTheServerIsRegistered) {
-    ComPtr<IDispatch> lumoCode;
-    ASSERT_EQ(CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                               lumoCode.putVoid()),
-              S_OK);
+    auto lumoCode = createInController<IDispatch>(IID_IDispatch);
+    ASSERT_TRUE(lumoCode);
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"SendCode")};
     DISPID found = 0;
     EXPECT_TRUE(FAILED(lumoCode->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &found)));

@@ -5,19 +5,10 @@
 #include "app/command_line.h"
 #include "code/controller_state.h"
 #include "server/lumo_code.h"
-#include "server/server_classes.h"
-#include "server/server_module.h"
-#include "server/server_registration.h"
 #include "support/code_on_screen.h"
-#include "support/controller_process.h"
-#include "support/server_keys.h"
-#include "support/wait.h"
-#include "support/windows.h"
-#include "zezizer.h"
-
 #include "support/in_process_server.h"
-
-#include <gtest/gtest.h>
+#include "support/out_of_process_server.h"
+#include "zezizer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,9 +18,7 @@
 
 namespace {
 
-constexpr char codeWindowClass[] = "LUMOCODECLASS";
 constexpr DWORD clientCallingMs = 10000;
-constexpr DWORD codeWindowsGoneMs = 3000;
 
 // An answer that says the call never reached a living server, or the server died in it.
 bool serverLost(HRESULT result) {
@@ -38,29 +27,11 @@ bool serverLost(HRESULT result) {
 }
 
 VARIANT argumentOf(VARTYPE type, void* byReference = nullptr) {
-    VARIANT argument;
-    VariantInit(&argument);
+    VARIANT argument{};
     V_VT(&argument) = type;
     if (type & VT_BYREF)
         V_BYREF(&argument) = byReference;
     return argument;
-}
-
-HRESULT invoke(IDispatch* object, DISPID member, WORD flags, std::vector<VARIANT> arguments,
-               std::vector<DISPID> named = {}) {
-    DISPPARAMS parameters{arguments.data(), named.data(), static_cast<UINT>(arguments.size()),
-                          static_cast<UINT>(named.size())};
-    VARIANT result;
-    VariantInit(&result);
-    UINT argumentError = 0;
-    EXCEPINFO exception{};
-    const HRESULT answer = object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
-                                          &result, &exception, &argumentError);
-    VariantClear(&result);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    return answer;
 }
 
 // The automation types that a VARIANT can carry by value.
@@ -72,56 +43,20 @@ std::vector<VARTYPE> variantTypes() {
     return types;
 }
 
-// One registered server and one running controller; this program is a client in another process.
-class HostileClients : public testing::Test {
+class HostileClients : public OutOfProcessServer {
   protected:
-    static void SetUpTestSuite() {
-        CoInitialize(nullptr);
-        removeServerKeys();
-        registration_ = new ServerRegistration;
-        controller_ = new ControllerProcess;
-        controller_->waitForMainWindow();
-    }
-    static void TearDownTestSuite() {
-        delete controller_;
-        delete registration_;
-        removeServerKeys();
-        CoUninitialize();
-    }
-    void SetUp() override {
-        ASSERT_TRUE(registration_->succeeded());
-        ASSERT_NE(mainWindowOf(controller_->processId()), nullptr);
-    }
-
-    static ComPtr<IDispatch> connect() {
-        ComPtr<IDispatch> object;
-        EXPECT_EQ(CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                   object.putVoid()),
-                  S_OK);
-        return object;
-    }
-
     // A fresh client still gets S_OK from SendCode and the code on the screen.
     static void expectStillFlashes(short command) {
-        waitUntil(
-            [] {
-                return topLevelWindowsOfClass(codeWindowClass, controller_->processId()).empty();
-            },
-            codeWindowsGoneMs);
-        ComPtr<ILumoCode> object;
-        ASSERT_EQ(CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, IID_ILumoCode,
-                                   object.putVoid()),
-                  S_OK);
+        waitForNoCodeWindows(controllerProcess());
+        auto object = createInController<ILumoCode>(IID_ILumoCode);
+        ASSERT_TRUE(object);
         EXPECT_EQ(object->SendCode(command), S_OK);
         EXPECT_TRUE(codeAppears(command));
     }
-
-    static inline ServerRegistration* registration_ = nullptr;
-    static inline ControllerProcess* controller_ = nullptr;
 };
 
 TEST_F(HostileClients, InvokeOfEveryShapeGetsSOkOrAnErrorCodeAndTheServerStaysUp) {
-    ComPtr<IDispatch> object = connect();
+    auto object = createInController<IDispatch>(IID_IDispatch);
     ASSERT_TRUE(object);
     const WORD flagSets[] = {DISPATCH_METHOD,         DISPATCH_PROPERTYGET,
                              DISPATCH_PROPERTYPUT,    DISPATCH_METHOD | DISPATCH_PROPERTYGET,
@@ -274,7 +209,7 @@ class HostilePropertyBag final : public IPropertyBag {
 class DamagedControls : public InProcessServer {
   protected:
     void TearDown() override {
-        for (HWND window : topLevelWindowsOfClass(codeWindowClass, GetCurrentProcessId()))
+        for (HWND window : topLevelWindowsOfClass(controllerCodeWindowClass, GetCurrentProcessId()))
             DestroyWindow(window);
     }
     template <class Interface> static ComPtr<Interface> create(const IID& iid) {
