@@ -7,6 +7,7 @@
 #include "settings/settings_store.h"
 #include "support/code_table.h"
 #include "support/message_box.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
 #include "support/screen.h"
@@ -39,18 +40,11 @@ const ExpectedCode& expectedCodeOf(int32_t command) {
                          [&](const ExpectedCode& code) { return code.command == command; });
 }
 
-uint32_t stored(const char* key, const char* name) {
-    auto value = readValue(key, name);
-    return value && value->dword() ? *value->dword() : 0xDEADBEEF;
-}
-
 class Commands : public testing::Test {
   protected:
     void SetUp() override {
         closeCodeWindows();
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         makeVersionText();
         controller.reverse = 1;
         controller.lcdMode = 2;
@@ -92,10 +86,10 @@ TEST_F(Commands, EachCommandChangesTheStateStoresItAndFlashesItsCode) {
         EXPECT_EQ(controller.active, effect.active) << "command " << effect.command;
         EXPECT_EQ(controller.reverse, effect.reverse) << "command " << effect.command;
         EXPECT_EQ(controller.lcdMode, effect.lcdMode) << "command " << effect.command;
-        EXPECT_EQ(stored(testControllerKey, "Active"), uint32_t(effect.active));
-        EXPECT_EQ(stored(testControllerKey, "Reverse"), uint32_t(effect.reverse));
-        EXPECT_EQ(stored(testSettingsKey, "LCD Mode"), uint32_t(effect.lcdMode));
-        EXPECT_EQ(stored(testSettingsKey, "Hot-Key 1"), 633u) << "not every field was stored";
+        EXPECT_EQ(readDword(testControllerKey, "Active"), uint32_t(effect.active));
+        EXPECT_EQ(readDword(testControllerKey, "Reverse"), uint32_t(effect.reverse));
+        EXPECT_EQ(readDword(testSettingsKey, "LCD Mode"), uint32_t(effect.lcdMode));
+        EXPECT_EQ(readDword(testSettingsKey, "Hot-Key 1"), 633u) << "not every field was stored";
         EXPECT_EQ(controller.currentCode, effect.command);
         EXPECT_EQ(windows.count(codeWindowClassName), 1) << "command " << effect.command;
         EXPECT_EQ(controller.lastError, 0);
@@ -113,9 +107,9 @@ TEST_F(Commands, OtherHardwareStoresEveryCommandButPaintsNoInterleavedStereoOrOf
         EXPECT_EQ(sendCommand(static_cast<DisplayCommand>(effect.command)), 1);
 
         EXPECT_EQ(controller.active, effect.active) << "command " << effect.command;
-        EXPECT_EQ(stored(testControllerKey, "Active"), uint32_t(effect.active));
-        EXPECT_EQ(stored(testControllerKey, "Reverse"), uint32_t(effect.reverse));
-        EXPECT_EQ(stored(testSettingsKey, "Hardware"), 1u);
+        EXPECT_EQ(readDword(testControllerKey, "Active"), uint32_t(effect.active));
+        EXPECT_EQ(readDword(testControllerKey, "Reverse"), uint32_t(effect.reverse));
+        EXPECT_EQ(readDword(testSettingsKey, "Hardware"), 1u);
         const int expectedWindows = effect.mutedByOtherHardware ? 0 : 1;
         EXPECT_EQ(windows.count(codeWindowClassName), expectedWindows)
             << "command " << effect.command;
@@ -145,8 +139,7 @@ TEST_F(Commands, AFailedStoreIsShownFirstAndTheCodeStillFlashes) {
 
     EXPECT_EQ(sendCommand(LcdMode1), 1);
 
-    ASSERT_EQ(boxes.seen().size(), 1u);
-    EXPECT_EQ(boxes.seen()[0].text, "Cannot write to Active value in registry.");
+    EXPECT_TRUE(answeredOneBox(boxes, "Cannot write to Active value in registry."));
     const std::vector<std::string> order{messageBoxClass, codeWindowClassName};
     EXPECT_EQ(windows.createdOf(order), order);
     EXPECT_EQ(controller.lcdMode, 1);
@@ -159,7 +152,7 @@ TEST_F(Commands, ACodeWindowThatCannotBeMadeFailsTheCommandAfterTheStateIsStored
     EXPECT_EQ(sendCommand(StereoReverse), 0);
     EXPECT_EQ(controller.lastError, ErrorCreateCodeWindow);
     EXPECT_EQ(controller.currentCode, StereoReverse);
-    EXPECT_EQ(stored(testControllerKey, "Reverse"), 1u);
+    EXPECT_EQ(readDword(testControllerKey, "Reverse"), 1u);
 }
 
 TEST_F(Commands, StereoOffReportsItsOwnFailure) {
@@ -169,8 +162,7 @@ TEST_F(Commands, StereoOffReportsItsOwnFailure) {
         controller.active = 1;
         stereoOff();
     }
-    ASSERT_EQ(boxes.seen().size(), 1u);
-    EXPECT_EQ(boxes.seen()[0].text, "Cannot create Lumo Code Window.");
+    EXPECT_TRUE(answeredOneBox(boxes, "Cannot create Lumo Code Window."));
     EXPECT_EQ(controller.active, 0);
     EXPECT_EQ(controller.lastError, 0);
 }
@@ -189,8 +181,8 @@ TEST_F(Commands, AModeChangeSwitchesStereoOffOnlyWhenItIsOnAndClearsTested) {
         EXPECT_EQ(controller.active, wasOn ? 0 : active);
         EXPECT_EQ(controller.mode, ModeOverUnder);
         EXPECT_EQ(controller.tested, 0);
-        EXPECT_EQ(stored(testSettingsKey, "Mode"), 2u);
-        EXPECT_EQ(stored(testControllerKey, "Tested"), 0u);
+        EXPECT_EQ(readDword(testSettingsKey, "Mode"), 2u);
+        EXPECT_EQ(readDword(testControllerKey, "Tested"), 0u);
         if (wasOn)
             expectCodeOnScreen(StereoOff);
         closeCodeWindows();

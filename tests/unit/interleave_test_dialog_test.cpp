@@ -8,6 +8,7 @@
 #include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
 #include "support/message_box.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/screen.h"
 #include "support/wait.h"
@@ -29,16 +30,13 @@ bool noCodeWindows() {
 }
 
 std::optional<uint32_t> storedReverse() {
-    const auto value = readValue(testControllerKey, "Reverse");
-    return value ? value->dword() : std::nullopt;
+    return readDword(testControllerKey, "Reverse");
 }
 
 class InterleaveTest : public testing::Test {
   protected:
     void SetUp() override {
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         owner_ = CreateWindowExA(0, "STATIC", "test owner", WS_POPUP | WS_VISIBLE, ownerLeft, 200,
                                  400, 400, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(owner_, nullptr);
@@ -204,9 +202,7 @@ TEST_F(InterleaveTest, AFailedCommandIsReportedAndTheEyesStillSwap) {
         EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Normal");
         click(dialog, IDOK);
     });
-    const auto boxes = watcher.seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Cannot create Lumo Code Window.");
+    EXPECT_TRUE(answeredOneBox(watcher, "Cannot create Lumo Code Window."));
 }
 
 TEST_F(InterleaveTest, ReportsThatItCannotBeCreatedWithoutItsTemplate) {

@@ -10,8 +10,10 @@
 #include "support/dialog_driver.h"
 #include "support/message_box.h"
 #include "support/popup_menu.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/wait.h"
+#include "support/window_log.h"
 #include "support/window_refusal.h"
 #include "support/windows.h"
 
@@ -43,13 +45,6 @@ const Lines interleavedOffMenu{
     "Stereo - Normal (40011)", "Stereo - Reverse (40012)", "[x] Stereo - Off (40013)", "---",
     "LCD Mode 1 (40501)",      "LCD Mode 2 (40502)",       "[x] LCD Mode Off (40505)"};
 const Lines windowItems{"About... (40003)", "Properties... (40002)", "---", "Exit (40001)"};
-
-std::optional<uint32_t> storedNumber(const char* keyPath, const char* name) {
-    const auto value = readValue(keyPath, name);
-    if (!value || value->type != REG_DWORD)
-        return std::nullopt;
-    return value->dword();
-}
 
 Lines rightClickMenu(const Lines& controllerItems) {
     Lines lines = controllerItems;
@@ -113,9 +108,7 @@ void pressKeys(std::initializer_list<WORD> keys) {
 class MainWindow : public testing::Test {
   protected:
     void SetUp() override {
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         static const int classRegistered = registerMainWindowClass();
         ASSERT_EQ(classRegistered, 1);
     }
@@ -240,9 +233,9 @@ TEST_F(MainWindow, EachStereoAndLcdItemSendsItsCommandAndStoresTheState) {
         EXPECT_EQ(controller.active, item.active) << "item " << item.id;
         EXPECT_EQ(controller.reverse, item.reverse) << "item " << item.id;
         EXPECT_EQ(controller.lcdMode, item.lcdMode) << "item " << item.id;
-        EXPECT_EQ(storedNumber(testControllerKey, "Active"), uint32_t(item.active));
-        EXPECT_EQ(storedNumber(testControllerKey, "Reverse"), uint32_t(item.reverse));
-        EXPECT_EQ(storedNumber(testSettingsKey, "LCD Mode"), uint32_t(item.lcdMode));
+        EXPECT_EQ(readDword(testControllerKey, "Active"), uint32_t(item.active));
+        EXPECT_EQ(readDword(testControllerKey, "Reverse"), uint32_t(item.reverse));
+        EXPECT_EQ(readDword(testSettingsKey, "LCD Mode"), uint32_t(item.lcdMode));
         closeCodeWindows();
     }
 }
@@ -271,9 +264,9 @@ TEST_F(MainWindow, AModeItemSwitchesStereoOffFirstAndStoresTheModeUntested) {
         EXPECT_EQ(controller.active, 0);
         EXPECT_EQ(controller.mode, item.mode);
         EXPECT_EQ(controller.tested, 0);
-        EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), uint32_t(item.mode));
-        EXPECT_EQ(storedNumber(testControllerKey, "Tested"), 0u);
-        EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+        EXPECT_EQ(readDword(testSettingsKey, "Mode"), uint32_t(item.mode));
+        EXPECT_EQ(readDword(testControllerKey, "Tested"), 0u);
+        EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
         closeCodeWindows();
     }
 }
@@ -284,8 +277,8 @@ TEST_F(MainWindow, AModeItemWithStereoOffPaintsNothing) {
     command(40004);
     EXPECT_EQ(controller.currentCode, noCode);
     EXPECT_EQ(codeWindowsOpen(), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 1u);
-    EXPECT_EQ(storedNumber(testControllerKey, "Tested"), 0u);
+    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 1u);
+    EXPECT_EQ(readDword(testControllerKey, "Tested"), 0u);
 }
 
 TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
@@ -299,8 +292,8 @@ TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
         EXPECT_EQ(controller.active, 1) << "item " << id;
     }
     EXPECT_EQ(codeWindowsOpen(), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 0u);
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 0u);
+    EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
 }
 
 size_t dialogsTitled(const char* title) {
@@ -371,7 +364,7 @@ TEST_F(MainWindow, ADoubleClickSwitchesStereoOffThenOpensThePropertiesDialog) {
     EXPECT_EQ(owner, window);
     EXPECT_EQ(codeAtOpening, StereoOff);
     EXPECT_EQ(controller.active, 0);
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+    EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
 }
 
 TEST_F(MainWindow, AboutOpensTheBoxAndTheHotKeysStillAct) {
@@ -407,9 +400,7 @@ TEST_F(MainWindow, DialogsThatCannotBeCreatedAreReportedFromTheMenuButNotFromADo
         ASSERT_TRUE(refusal.active());
         MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
         command(item.id);
-        const auto seen = boxes.seen();
-        ASSERT_EQ(seen.size(), 1u) << item.title;
-        EXPECT_EQ(seen[0].text, item.message);
+        EXPECT_TRUE(answeredOneBox(boxes, item.message)) << item.title;
     }
 
     WindowRefusal refusal(propertiesTitle);
@@ -427,8 +418,8 @@ TEST_F(MainWindow, ExitShowsTheStereoOffCodeStoresAndEndsTheLoopOneAndAHalfSecon
     command(40001);
     EXPECT_EQ(controller.currentCode, StereoOff);
     EXPECT_EQ(codeWindowsOpen(), 1u);
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 1u);
+    EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
+    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 1u);
 
     bool quit = false;
     const ULONGLONG deadline = chosen + 3000;
@@ -513,31 +504,17 @@ TEST_F(MainWindow, MatchingSettingsAreLoadedAndTheMenuShowsThemChecked) {
                         "LCD Mode 1 (40501)", "[x] LCD Mode 2 (40502)", "LCD Mode Off (40505)"}));
 }
 
-LRESULT CALLBACK refuseCodeWindows(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-        auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-        if (!IS_INTRESOURCE(create->lpcs->lpszClass) &&
-            lstrcmpA(create->lpcs->lpszClass, codeWindowClassName) == 0)
-            return 1;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 TEST_F(MainWindow, ACommandThatCannotShowItsCodeIsReportedOnce) {
     ASSERT_TRUE(create());
-    HHOOK hook = SetWindowsHookExA(WH_CBT, refuseCodeWindows, nullptr, GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
+    WindowLog refusal(codeWindowClassName);
     for (auto send : {+[](HWND w) { SendMessageA(w, WM_COMMAND, 40011, 0); },
                       +[](HWND w) { SendMessageA(w, WM_COMMAND, 40013, 0); },
                       +[](HWND w) { SendMessageA(w, WM_HOTKEY, hotKeyNormal, 0); }}) {
         MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
         send(window);
-        const auto seen = boxes.seen();
-        ASSERT_EQ(seen.size(), 1u);
-        EXPECT_EQ(seen[0].text, "Cannot create Lumo Code Window.");
+        EXPECT_TRUE(answeredOneBox(boxes, "Cannot create Lumo Code Window."));
         EXPECT_EQ(controller.lastError, 0) << "the report clears the code";
     }
-    UnhookWindowsHookEx(hook);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "settings/settings_store.h"
 #include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
 #include "support/message_box.h"
@@ -47,8 +48,7 @@ constexpr int hotKeyControls[] = {IDC_HOTKEY1, IDC_HOTKEY2, IDC_HOTKEY3};
 constexpr int hotKeyLabels[] = {IDC_HOTKEY1_LABEL, IDC_HOTKEY2_LABEL, IDC_HOTKEY3_LABEL};
 
 std::optional<uint32_t> storedSetting(const char* name) {
-    const auto value = readValue(testSettingsKey, name);
-    return value ? value->dword() : std::nullopt;
+    return readDword(testSettingsKey, name);
 }
 
 int32_t hotKeyValue(HWND dialog, int control) {
@@ -76,9 +76,7 @@ bool combinationFree(HWND probe, int32_t value) {
 class PropertiesDialog : public testing::Test {
   protected:
     void SetUp() override {
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         makeVersionText();
         controller.hotKey1 = ctrlF10;
         controller.hotKey2 = ctrlF11;
@@ -221,32 +219,29 @@ TEST_F(PropertiesDialog, OpensWithTheStoredSettings) {
 }
 
 TEST_F(PropertiesDialog, ModeChoicesSwitchTheControlsAndClearTheTest) {
-    controller.tested = 1;
-    open([](HWND dialog) {
-        choose(dialog, IDC_MODE_LIST, 2);
-        expectControls(dialog, {fullModeList, 2, false, {true, false, true}, otherModeLabels},
-                       "Page Flip chosen");
-        EXPECT_EQ(controller.tested, 0);
-
-        controller.tested = 1;
-        choose(dialog, IDC_MODE_LIST, 1);
-        expectControls(dialog, {fullModeList, 1, false, {true, false, true}, otherModeLabels},
-                       "Over/Under chosen");
-        EXPECT_EQ(controller.tested, 0);
-
-        controller.tested = 1;
-        choose(dialog, IDC_MODE_LIST, 0);
-        expectControls(dialog, {fullModeList, 0, true, {true, true, true}, interleavedLabels},
-                       "Interleaved chosen");
-        EXPECT_EQ(controller.tested, 0);
-
-        controller.tested = 1;
-        choose(dialog, IDC_MODE_LIST, 0);
-        EXPECT_EQ(controller.tested, 0) << "choosing the same mode again";
-
-        controller.tested = 1;
-        choose(dialog, IDC_MODE_LIST, -1);
-        EXPECT_EQ(controller.tested, 0) << "no mode chosen";
+    const ControlsSeen otherMode{fullModeList, 2, false, {true, false, true}, otherModeLabels};
+    const ControlsSeen interleaved{fullModeList, 0, true, {true, true, true}, interleavedLabels};
+    struct Choice {
+        int index;
+        const char* situation;
+        std::optional<ControlsSeen> expected;
+    };
+    const Choice choices[] = {
+        {2, "Page Flip chosen", otherMode},
+        {1, "Over/Under chosen",
+         ControlsSeen{otherMode.modes, 1, false, otherMode.hotKeysEnabled, otherModeLabels}},
+        {0, "Interleaved chosen", interleaved},
+        {0, "the same mode chosen again", interleaved},
+        {-1, "no mode chosen", std::nullopt},
+    };
+    open([&](HWND dialog) {
+        for (const Choice& choice : choices) {
+            controller.tested = 1;
+            choose(dialog, IDC_MODE_LIST, choice.index);
+            if (choice.expected)
+                expectControls(dialog, *choice.expected, choice.situation);
+            EXPECT_EQ(controller.tested, 0) << choice.situation;
+        }
 
         // Only the end of a choice counts: a selection that merely changes does nothing.
         controller.tested = 1;
@@ -355,15 +350,12 @@ TEST_F(PropertiesDialog, OverUnderWarningAnsweredNoKeepsTheChoicesButStoresNothi
         {
             MessageBoxWatcher watcher({"Warning"}, IDNO);
             click(dialog, IDC_PROPERTIES_APPLY);
-            const auto boxes = watcher.seen();
-            ASSERT_EQ(boxes.size(), 1u);
-            EXPECT_EQ(boxes[0].text,
-                      "Activating Over/Under mode may cause your screen to become jumbled or go "
-                      "blank. If this occurs, you may have to reset your 3D hardware and/or "
-                      "computer. Only advanced users should use this mode. Do you want continue?");
-            EXPECT_EQ(boxes[0].buttons,
-                      (std::vector<std::pair<int, std::string>>{{IDYES, "&Yes"}, {IDNO, "&No"}}));
-            EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+            EXPECT_TRUE(answeredOneBox(
+                watcher,
+                "Activating Over/Under mode may cause your screen to become jumbled or go blank. "
+                "If this occurs, you may have to reset your 3D hardware and/or computer. Only "
+                "advanced users should use this mode. Do you want continue?",
+                yesNoButtons, IDI_EXCLAMATION));
         }
         EXPECT_TRUE(IsWindowVisible(dialog));
         EXPECT_FALSE(keyExists(testControllerKey));
@@ -409,12 +401,9 @@ TEST_F(PropertiesDialog, EqualHotKeysAreRefusedAndNothingIsStored) {
             for (int button : {IDC_PROPERTIES_APPLY, IDC_PROPERTIES_OK}) {
                 MessageBoxWatcher watcher({defaultMessageBoxCaption()}, IDOK);
                 click(dialog, button);
-                const auto boxes = watcher.seen();
-                ASSERT_EQ(boxes.size(), 1u) << refusal.situation;
-                EXPECT_EQ(boxes[0].text, "Hot-Keys cannot have the same values.");
-                EXPECT_EQ(boxes[0].buttons,
-                          (std::vector<std::pair<int, std::string>>{{IDOK, "OK"}}));
-                EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+                EXPECT_TRUE(answeredOneBox(watcher, "Hot-Keys cannot have the same values.",
+                                           okButton, IDI_EXCLAMATION))
+                    << refusal.situation;
                 EXPECT_TRUE(IsWindowVisible(dialog)) << refusal.situation;
                 EXPECT_FALSE(keyExists(testControllerKey)) << refusal.situation;
             }
@@ -520,11 +509,9 @@ TEST_F(PropertiesDialog, TestInTheOtherModesOnlySaysItIsNotImplemented) {
             click(dialog, IDC_TEST);
             click(dialog, IDC_PROPERTIES_CANCEL);
         });
-        const auto boxes = watcher.seen();
-        ASSERT_EQ(boxes.size(), 1u) << "mode item " << index;
-        EXPECT_EQ(boxes[0].text, "Test window for this mode is not implemented.");
-        EXPECT_EQ(boxes[0].buttons, (std::vector<std::pair<int, std::string>>{{IDOK, "OK"}}));
-        EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_ASTERISK));
+        EXPECT_TRUE(answeredOneBox(watcher, "Test window for this mode is not implemented.",
+                                   okButton, IDI_ASTERISK))
+            << "mode item " << index;
         EXPECT_EQ(controller.active, 1) << "a command was sent";
         EXPECT_EQ(windows.count(codeWindowClassName), 0) << "a code was painted";
     }
@@ -537,12 +524,8 @@ TEST_F(PropertiesDialog, AsksWhetherTheTestPictureLookedRight) {
             SendMessageA(dialog, WM_COMMAND, confirmTestCommandId, 0);
             click(dialog, IDC_PROPERTIES_CANCEL);
         });
-        const auto boxes = watcher.seen();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "Did you see the image properly?");
-        EXPECT_EQ(boxes[0].buttons,
-                  (std::vector<std::pair<int, std::string>>{{IDYES, "&Yes"}, {IDNO, "&No"}}));
-        EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_QUESTION));
+        EXPECT_TRUE(
+            answeredOneBox(watcher, "Did you see the image properly?", yesNoButtons, IDI_QUESTION));
         EXPECT_EQ(controller.tested, answer == IDYES ? 1 : 0);
     }
 }
@@ -557,9 +540,7 @@ TEST_F(PropertiesDialog, AFailedSetIsReportedAndTheDialogStaysOpen) {
         EXPECT_TRUE(IsWindowVisible(dialog));
         click(dialog, IDC_PROPERTIES_CANCEL);
     });
-    const auto boxes = watcher.seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Cannot create Lumo Code Window.");
+    EXPECT_TRUE(answeredOneBox(watcher, "Cannot create Lumo Code Window."));
 }
 
 TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillGoesOff) {
@@ -574,9 +555,7 @@ TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillG
         EXPECT_EQ(controller.reverse, 1);
         click(dialog, IDC_PROPERTIES_CANCEL);
     });
-    const auto boxes = watcher.seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Cannot create Test Dialog.");
+    EXPECT_TRUE(answeredOneBox(watcher, "Cannot create Test Dialog."));
 }
 
 TEST_F(PropertiesDialog, AFailedSaveIsReportedAndOkStillCloses) {
@@ -584,9 +563,7 @@ TEST_F(PropertiesDialog, AFailedSaveIsReportedAndOkStillCloses) {
     ASSERT_TRUE(failFirstWrite.active());
     MessageBoxWatcher watcher({errorCaption}, IDOK);
     EXPECT_EQ(run([](HWND dialog) { click(dialog, IDC_PROPERTIES_OK); }), IDOK);
-    const auto boxes = watcher.seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Cannot write to Active value in registry.");
+    EXPECT_TRUE(answeredOneBox(watcher, "Cannot write to Active value in registry."));
     EXPECT_EQ(controller.propertiesWindow, nullptr);
 }
 

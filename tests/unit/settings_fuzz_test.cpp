@@ -128,7 +128,7 @@ bool holdsDefaults() {
            controller.tested == 0 && controller.active == 0 && controller.reverse == 0 &&
            controller.hotKey1 == 633 && controller.hotKey2 == 634 && controller.hotKey3 == 635 &&
            readValue(testSettingsKey, "Hot-Key 3") &&
-           readValue(testSettingsKey, "Hot-Key 3")->dword() == 635u &&
+           readDword(testSettingsKey, "Hot-Key 3") == 635u &&
            readValue(testControllerKey, "Version")->bytes.size() == 20;
 }
 

@@ -3,6 +3,7 @@
 #include "code/controller_state.h"
 #include "settings/error_codes.h"
 #include "settings/settings_store.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
 
@@ -57,9 +58,7 @@ std::vector<std::string> sortedValueNames(const char* keyPath) {
 class SettingsStore : public testing::Test {
   protected:
     void SetUp() override {
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         makeVersionText();
     }
     void TearDown() override { deleteCorvaneKey(); }
@@ -302,7 +301,7 @@ TEST_F(SettingsStore, StartingWithoutStoredSettingsWritesTheDefaults) {
     EXPECT_EQ(loadOrResetSettings(), 1);
     EXPECT_EQ(controller.hotKey1, 633);
     EXPECT_EQ(controller.mode, 0);
-    EXPECT_EQ(readValue(testSettingsKey, "Hot-Key 3")->dword(), 635u);
+    EXPECT_EQ(readDword(testSettingsKey, "Hot-Key 3"), 635u);
     EXPECT_EQ(readValue(testControllerKey, "Version")->bytes.size(), 20u);
 }
 
@@ -328,8 +327,8 @@ TEST_F(SettingsStore, StartingWithSettingsOfAnotherVersionOrNoneReplacesThemAll)
         else
             deleteValue(testControllerKey, "Version");
         EXPECT_EQ(loadOrResetSettings(), 1) << stored;
-        EXPECT_EQ(readValue(testControllerKey, "Active")->dword(), 0u) << stored;
-        EXPECT_EQ(readValue(testSettingsKey, "Hot-Key 1")->dword(), 633u) << stored;
+        EXPECT_EQ(readDword(testControllerKey, "Active"), 0u) << stored;
+        EXPECT_EQ(readDword(testSettingsKey, "Hot-Key 1"), 633u) << stored;
         EXPECT_EQ(readValue(testControllerKey, "Version")->bytes.size(), 20u) << stored;
         EXPECT_EQ(controller.hotKey2, 634) << stored;
     }
