@@ -5,6 +5,7 @@
 #include "code/controller_state.h"
 #include "dialogs/interleave_test_dialog.h"
 #include "resource.h"
+#include "support/bitmap_resource.h"
 #include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
 #include "support/message_box.h"
@@ -94,22 +95,6 @@ TEST_F(InterleaveTest, PutsThePictureOnAnOddRowForNormalEyesAndAnEvenRowForRever
     }
 }
 
-// The colour of a pixel of the test picture, read from the bitmap resource itself (an 8-bit DIB
-// stored bottom-up), rows counted from the top.
-COLORREF picturePixel(int x, int y) {
-    HMODULE module = GetModuleHandleA(nullptr);
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), RT_BITMAP);
-    const auto* header =
-        static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, found)));
-    const auto* palette =
-        reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + header->biSize);
-    const int colours = header->biClrUsed ? static_cast<int>(header->biClrUsed) : 256;
-    const auto* rows = reinterpret_cast<const BYTE*>(palette + colours);
-    const int stride = (header->biWidth + 3) / 4 * 4;
-    const RGBQUAD colour = palette[rows[(header->biHeight - 1 - y) * stride + x]];
-    return RGB(colour.rgbRed, colour.rgbGreen, colour.rgbBlue);
-}
-
 constexpr int pictureSize = 256;
 
 // The first pixel where the picture control on the screen differs from the bitmap, or none.
@@ -117,15 +102,16 @@ std::optional<POINT> firstDifference(HWND picture) {
     HDC dc = GetDC(picture);
     Capture shown(dc, pictureSize, pictureSize);
     ReleaseDC(picture, dc);
+    static const BitmapResource bitmap(IDB_INTERLEAVE_TEST);
     for (int y = 0; y < pictureSize; ++y)
         for (int x = 0; x < pictureSize; ++x)
-            if (shown.pixel(x, y) != picturePixel(x, y))
+            if (shown.pixel(x, y) != bitmap.colour(x, y))
                 return POINT{x, y};
     return std::nullopt;
 }
 
 TEST_F(InterleaveTest, ShowsTheWholeTestPictureUnscaled) {
-    ASSERT_TRUE(FindResourceA(nullptr, MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), RT_BITMAP));
+    ASSERT_TRUE(BitmapResource(IDB_INTERLEAVE_TEST).found());
     run([](HWND dialog) {
         HWND picture = GetDlgItem(dialog, IDC_TEST_PICTURE);
         RECT client;

@@ -98,6 +98,9 @@ class MemoryPropertyBag final : public IPropertyBag {
     std::vector<std::wstring> names_;
 };
 
+using Extent = std::pair<LONG, LONG>;
+constexpr Extent twoInches{5080, 5080};
+
 class LumoCodeObject : public InProcessServer {
   protected:
     static ComPtr<IUnknown> create() {
@@ -114,6 +117,16 @@ class LumoCodeObject : public InProcessServer {
         short value = -1;
         as<ILumoCode>(object, IID_ILumoCode)->get_DisplayCode(&value);
         return value;
+    }
+    // The control's extent in HIMETRIC, width and height.
+    static Extent extentOf(IUnknown* object) {
+        SIZEL extent{};
+        as<IOleObject>(object, IID_IOleObject)->GetExtent(DVASPECT_CONTENT, &extent);
+        return {extent.cx, extent.cy};
+    }
+    static void setExtent(IUnknown* object, Extent extent) {
+        SIZEL size{extent.first, extent.second};
+        as<IOleObject>(object, IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &size);
     }
 };
 
@@ -204,10 +217,8 @@ TEST_F(LumoCodeObject, IsAnOpaqueControlOfTwoInchesThatIsHitInsideItsBounds) {
     EXPECT_EQ(misc, 131473u);
     EXPECT_EQ(ole->GetMiscStatus(DVASPECT_ICON, &misc), S_OK);
     EXPECT_EQ(misc, 0u);
+    EXPECT_EQ(extentOf(object.get()), twoInches);
     SIZEL extent{};
-    EXPECT_EQ(ole->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
-    EXPECT_EQ(extent.cx, 5080);
-    EXPECT_EQ(extent.cy, 5080);
     DVEXTENTINFO natural{sizeof(natural), DVEXTENT_CONTENT, {}};
     EXPECT_EQ(view->GetNaturalExtent(DVASPECT_CONTENT, -1, nullptr, nullptr, &natural, &extent),
               S_OK);
@@ -254,10 +265,7 @@ TEST_F(LumoCodeObject, LoadingFromAPropertyBagPutsTheDisplayCodeAndSendsItOnce) 
     EXPECT_EQ(controller.currentCode, 2);
     EXPECT_EQ(controller.reverse, 1);
     EXPECT_EQ(displayCodeOf(object.get()), 2);
-    SIZEL extent{};
-    as<IOleObject>(object.get(), IID_IOleObject)->GetExtent(DVASPECT_CONTENT, &extent);
-    EXPECT_EQ(extent.cx, 1200);
-    EXPECT_EQ(extent.cy, 3400);
+    EXPECT_EQ(extentOf(object.get()), Extent(1200, 3400));
 }
 
 TEST_F(LumoCodeObject, AStreamKeepsTheExtentAndTheDisplayCodeForTheNextLoad) {
@@ -265,8 +273,7 @@ TEST_F(LumoCodeObject, AStreamKeepsTheExtentAndTheDisplayCodeForTheNextLoad) {
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
     {
         ComPtr<IUnknown> saved = create();
-        SIZEL extent{2540, 1270};
-        as<IOleObject>(saved.get(), IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent);
+        setExtent(saved.get(), {2540, 1270});
         as<ILumoCode>(saved.get(), IID_ILumoCode)->put_DisplayCode(LcdMode2);
         auto persist = as<IPersistStreamInit>(saved.get(), IID_IPersistStreamInit);
         EXPECT_EQ(persist->IsDirty(), S_OK);
@@ -279,8 +286,7 @@ TEST_F(LumoCodeObject, AStreamKeepsTheExtentAndTheDisplayCodeForTheNextLoad) {
         EXPECT_EQ(size.QuadPart, written.QuadPart);
     }
     stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    controller = ControllerState{};
-    controller.moduleInstance = GetModuleHandleA(nullptr);
+    SetUp();
     CodeWindowCounter codeWindows;
     ComPtr<IUnknown> loaded = create();
     EXPECT_EQ(as<IPersistStreamInit>(loaded.get(), IID_IPersistStreamInit)->Load(stream.get()),
@@ -288,10 +294,7 @@ TEST_F(LumoCodeObject, AStreamKeepsTheExtentAndTheDisplayCodeForTheNextLoad) {
     EXPECT_EQ(codeWindows.created(), 1);
     EXPECT_EQ(controller.lcdMode, 2);
     EXPECT_EQ(displayCodeOf(loaded.get()), LcdMode2);
-    SIZEL extent{};
-    as<IOleObject>(loaded.get(), IID_IOleObject)->GetExtent(DVASPECT_CONTENT, &extent);
-    EXPECT_EQ(extent.cx, 2540);
-    EXPECT_EQ(extent.cy, 1270);
+    EXPECT_EQ(extentOf(loaded.get()), Extent(2540, 1270));
 }
 
 TEST_F(LumoCodeObject, InitNewSendsNothingAndAStreamOfANewControlHoldsDisplayCodeZero) {
@@ -305,16 +308,13 @@ TEST_F(LumoCodeObject, InitNewSendsNothingAndAStreamOfANewControlHoldsDisplayCod
     ASSERT_EQ(persist->Save(stream.get(), FALSE), S_OK);
 
     ComPtr<IUnknown> changed = create();
-    SIZEL extent{100, 200};
-    as<IOleObject>(changed.get(), IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent);
+    setExtent(changed.get(), {100, 200});
     as<ILumoCode>(changed.get(), IID_ILumoCode)->put_DisplayCode(7);
     stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
     EXPECT_EQ(as<IPersistStreamInit>(changed.get(), IID_IPersistStreamInit)->Load(stream.get()),
               S_OK);
     EXPECT_EQ(displayCodeOf(changed.get()), 0);
-    as<IOleObject>(changed.get(), IID_IOleObject)->GetExtent(DVASPECT_CONTENT, &extent);
-    EXPECT_EQ(extent.cx, 5080);
-    EXPECT_EQ(extent.cy, 5080);
+    EXPECT_EQ(extentOf(changed.get()), twoInches);
     EXPECT_EQ(codeWindows.created(), 1) << "only the put of 7 paints: command 0 is no command";
 }
 

@@ -3,6 +3,7 @@
 
 #include "code/code_window.h"
 #include "code/controller_state.h"
+#include "support/fresh_controller.h"
 #include "support/wait.h"
 #include "support/windows.h"
 
@@ -142,8 +143,7 @@ class Overlay {
 class LumowatchOnScreen : public testing::Test {
   protected:
     void SetUp() override {
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         ASSERT_TRUE(noCodeWindows());
     }
     void TearDown() override { EXPECT_TRUE(noCodeWindows()); }
