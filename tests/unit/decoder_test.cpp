@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -166,72 +165,38 @@ TEST(Decoder, ReadsEveryDimmedCodeAsDamagedWithTheColoursSeen) {
     }
 }
 
-// A code painted across the width and then damaged, with what the decoder makes of it.
-struct DamageCase {
-    const char* name;
-    int width;
-    int32_t painted;
-    std::function<void(Picture&)> damage;
-    int32_t command;
-    std::vector<CodeFlaw> flaws;
-    const char* description; // null: not checked
-};
+TEST(Decoder, NamesTheOneWrongLeadingRow) {
+    constexpr int width = 1024;
+    Picture picture(width);
+    picture.paint(codeFor(StereoOnResync).rows);
+    picture.fill(5, 0, width, grey);
+    const DecodedCode decoded = picture.decode();
+    expectDamaged(decoded, codeFor(StereoOnResync), StereoOnResync);
+    expectFlaws(decoded, {{5, 5, 0, width - 1, grey}});
+    EXPECT_EQ(describeDamage(decoded), "row 5 x 0-1023 #808080");
+}
 
-const DamageCase damageCases[] = {
-    {"one wrong leading row",
-     1024,
-     StereoOnResync,
-     [](Picture& picture) { picture.fill(5, 0, picture.width(), grey); },
-     StereoOnResync,
-     {{5, 5, 0, 1023, grey}},
-     "row 5 x 0-1023 #808080"},
-    {"one right command row that only one command has",
-     1024,
-     LcdModeOff,
-     [](Picture& picture) { picture.fill(13, 0, picture.width(), black); },
-     LcdModeOff,
-     {{13, 13, 0, 1023, black}},
-     "row 13 x 0-1023 black"},
+TEST(Decoder, GuessesTheCommandFromOneRightCommandRowWhenOnlyOneCommandFits) {
+    constexpr int width = 1024;
+    const ExpectedCode& lcdOff = codeFor(LcdModeOff);
+    Picture picture(width);
+    picture.paint(lcdOff.rows);
+    picture.fill(13, 0, width, black);
+    const DecodedCode decoded = picture.decode();
+    expectDamaged(decoded, lcdOff, LcdModeOff);
+    expectFlaws(decoded, {{13, 13, 0, width - 1, black}});
+    EXPECT_EQ(describeDamage(decoded), "row 13 x 0-1023 black");
+}
+
+TEST(Decoder, LeavesTheCommandUnknownWhenTheRightRowFitsTwoCommands) {
     // Row 8 black belongs to both StereoReverse and StereoOff; row 9 tells them apart.
-    {"one right command row that two commands have",
-     1024,
-     StereoReverse,
-     [](Picture& picture) { picture.fill(9, 0, picture.width(), grey); },
-     unknownCommand,
-     {{8, 8, 0, 1023, black}, {9, 9, 0, 1023, grey}},
-     nullptr},
-    {"an overlay over some columns",
-     1920,
-     LcdMode1,
-     [](Picture& picture) { picture.fillRows(0, pictureRows, 300, 500, silver); },
-     LcdMode1,
-     {{0, 13, 300, 499, silver}},
-     nullptr},
-    {"LCD leading rows with command rows of no command",
-     1024,
-     LcdMode1,
-     [](Picture& picture) {
-         picture.fill(12, 0, picture.width(), white);
-         picture.fill(13, 0, picture.width(), grey);
-     },
-     unknownCommand,
-     {{12, 12, 0, 1023, white}, {13, 13, 0, 1023, grey}},
-     "command rows match no command; row 12 x 0-1023 #FFFFFF; row 13 x 0-1023 #808080"},
-};
-
-TEST(Decoder, NamesTheFlawsOfADamagedCodeAndTheCommandWhenOnlyOneFits) {
-    for (const DamageCase& damaged : damageCases) {
-        SCOPED_TRACE(damaged.name);
-        Picture picture(damaged.width);
-        picture.paint(codeFor(damaged.painted).rows);
-        damaged.damage(picture);
-        const DecodedCode decoded = picture.decode();
-        expectDamaged(decoded, codeFor(damaged.painted), damaged.command);
-        expectFlaws(decoded, damaged.flaws);
-        if (damaged.description) {
-            EXPECT_EQ(describeDamage(decoded), damaged.description);
-        }
-    }
+    constexpr int width = 1024;
+    Picture picture(width);
+    picture.paint(codeFor(StereoReverse).rows);
+    picture.fill(9, 0, width, grey);
+    const DecodedCode decoded = picture.decode();
+    expectDamaged(decoded, codeFor(StereoReverse), unknownCommand);
+    expectFlaws(decoded, {{8, 8, 0, width - 1, black}, {9, 9, 0, width - 1, grey}});
 }
 
 TEST(Decoder, ReadsACodeOverPartOfTheWidthWithTheUncoveredRange) {
@@ -248,6 +213,17 @@ TEST(Decoder, ReadsACodeOverPartOfTheWidthWithTheUncoveredRange) {
     EXPECT_EQ(describeDamage(picture.decode()), "rows 0-9 x 512-1023 #808080");
 }
 
+TEST(Decoder, ReadsACodeUnderAnOverlayWithTheCoveredColumns) {
+    constexpr int width = 1920;
+    const ExpectedCode& lcd1 = codeFor(LcdMode1);
+    Picture picture(width);
+    picture.paint(lcd1.rows);
+    picture.fillRows(0, pictureRows, 300, 500, silver);
+    const DecodedCode decoded = picture.decode();
+    expectDamaged(decoded, lcd1, LcdMode1);
+    expectFlaws(decoded, {{0, 13, 300, 499, silver}});
+}
+
 TEST(Decoder, NeedsAQuarterOfTheWidthOfEachLeadingRow) {
     constexpr int width = 1024;
     const ExpectedCode& lcd2 = codeFor(LcdMode2);
@@ -258,6 +234,19 @@ TEST(Decoder, NeedsAQuarterOfTheWidthOfEachLeadingRow) {
     Picture less(width);
     less.paint(lcd2.rows, 0, 0, width / 4 - 1);
     EXPECT_EQ(less.decode().reading, CodeReading::None);
+}
+
+TEST(Decoder, ReadsLcdLeadingRowsWithUnknownCommandRows) {
+    constexpr int width = 1024;
+    const ExpectedCode& lcd1 = codeFor(LcdMode1);
+    Picture picture(width);
+    picture.paint(lcd1.rows.substr(0, 12));
+    picture.fill(12, 0, width, white);
+    const DecodedCode decoded = picture.decode();
+    expectDamaged(decoded, lcd1, unknownCommand);
+    expectFlaws(decoded, {{12, 12, 0, width - 1, white}, {13, 13, 0, width - 1, grey}});
+    EXPECT_EQ(describeDamage(decoded),
+              "command rows match no command; row 12 x 0-1023 #FFFFFF; row 13 x 0-1023 #808080");
 }
 
 TEST(Decoder, ListsSixteenFlawsAndCountsTheRest) {
