@@ -8,6 +8,7 @@
 #include "code/controller_state.h"
 #include "settings/settings_store.h"
 #include "support/dialog_driver.h"
+#include "support/hot_key_holder.h"
 #include "support/message_box.h"
 #include "support/popup_menu.h"
 #include "support/fresh_controller.h"
@@ -51,40 +52,6 @@ Lines rightClickMenu(const Lines& controllerItems) {
     lines.push_back("---");
     lines.insert(lines.end(), windowItems.begin(), windowItems.end());
     return lines;
-}
-
-// A window of "another program" that holds hot-keys of its own.
-class OtherWindow {
-  public:
-    OtherWindow()
-        : window_(CreateWindowExA(0, "STATIC", "other program", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                  nullptr, nullptr, nullptr)) {}
-    ~OtherWindow() {
-        for (int id : ids_)
-            UnregisterHotKey(window_, id);
-        DestroyWindow(window_);
-    }
-    OtherWindow(const OtherWindow&) = delete;
-    OtherWindow& operator=(const OtherWindow&) = delete;
-
-    HWND get() const { return window_; }
-    bool take(UINT modifiers, UINT key) {
-        const int id = static_cast<int>(ids_.size()) + 1;
-        if (!RegisterHotKey(window_, id, modifiers, key))
-            return false;
-        ids_.push_back(id);
-        return true;
-    }
-
-  private:
-    HWND window_;
-    std::vector<int> ids_;
-};
-
-// Whether a key combination is held by some window now: another one cannot register it.
-bool combinationTaken(UINT modifiers, UINT key) {
-    OtherWindow probe;
-    return !probe.take(modifiers, key);
 }
 
 void pressKeys(std::initializer_list<WORD> keys) {
@@ -207,37 +174,21 @@ TEST_F(MainWindow, OtherMouseMessagesAndOtherIconsShowNoMenu) {
     EXPECT_TRUE(menusOf(WM_LBUTTONDOWN, 0).empty());
 }
 
-struct CommandCase {
-    WORD id;
-    int32_t code;
-    int32_t active;
-    int32_t reverse;
-    int32_t lcdMode;
-};
-
-TEST_F(MainWindow, EachStereoAndLcdItemSendsItsCommandAndStoresTheState) {
-    // Before each item: stereo off, eyes reversed, LCD mode 1.
-    const CommandCase cases[] = {
-        {40011, 1, 1, 0, 1}, {40012, 2, 1, 1, 1}, {40013, 1000, 0, 1, 1}, {40014, 3, 1, 0, 1},
-        {40015, 4, 1, 0, 1}, {40501, 5, 0, 1, 1}, {40502, 6, 0, 1, 2},    {40505, 7, 0, 1, 0},
+// What each command then changes and stores is the commands' own concern.
+TEST_F(MainWindow, EachStereoAndLcdItemSendsItsCommand) {
+    const std::pair<WORD, int32_t> items[] = {
+        {40011, 1}, {40012, 2}, {40013, 1000}, {40014, 3},
+        {40015, 4}, {40501, 5}, {40505, 7},    {40502, 6},
     };
     ASSERT_TRUE(create());
-    for (const CommandCase& item : cases) {
-        controller.active = 0;
-        controller.reverse = 1;
-        controller.lcdMode = 1;
+    for (const auto& [id, code] : items) {
         controller.currentCode = noCode;
-        command(item.id);
-        EXPECT_EQ(controller.currentCode, item.code) << "item " << item.id;
-        EXPECT_EQ(codeWindowsOpen(), 1u) << "item " << item.id;
-        EXPECT_EQ(controller.active, item.active) << "item " << item.id;
-        EXPECT_EQ(controller.reverse, item.reverse) << "item " << item.id;
-        EXPECT_EQ(controller.lcdMode, item.lcdMode) << "item " << item.id;
-        EXPECT_EQ(readDword(testControllerKey, "Active"), uint32_t(item.active));
-        EXPECT_EQ(readDword(testControllerKey, "Reverse"), uint32_t(item.reverse));
-        EXPECT_EQ(readDword(testSettingsKey, "LCD Mode"), uint32_t(item.lcdMode));
+        command(id);
+        EXPECT_EQ(controller.currentCode, code) << "item " << id;
+        EXPECT_EQ(codeWindowsOpen(), 1u) << "item " << id;
         closeCodeWindows();
     }
+    EXPECT_EQ(readDword(testSettingsKey, "LCD Mode"), 2u) << "the last item's state was not stored";
 }
 
 TEST_F(MainWindow, OnlyTheLowWordOfTheCommandCounts) {
@@ -269,16 +220,6 @@ TEST_F(MainWindow, AModeItemSwitchesStereoOffFirstAndStoresTheModeUntested) {
         EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
         closeCodeWindows();
     }
-}
-
-TEST_F(MainWindow, AModeItemWithStereoOffPaintsNothing) {
-    ASSERT_TRUE(create());
-    controller.tested = 1;
-    command(40004);
-    EXPECT_EQ(controller.currentCode, noCode);
-    EXPECT_EQ(codeWindowsOpen(), 0u);
-    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 1u);
-    EXPECT_EQ(readDword(testControllerKey, "Tested"), 0u);
 }
 
 TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
@@ -468,7 +409,7 @@ TEST_F(MainWindow, HotKeysSendTheCommandOfTheMode) {
 }
 
 TEST_F(MainWindow, AHotKeyTakenByAnotherProgramLeavesItsCodeAndTheOthersStillWork) {
-    OtherWindow other;
+    HotKeyHolder other;
     ASSERT_TRUE(other.take(MOD_CONTROL, VK_F11));
     ASSERT_TRUE(create());
     EXPECT_EQ(controller.lastError, 38);
@@ -481,11 +422,11 @@ TEST_F(MainWindow, AHotKeyTakenByAnotherProgramLeavesItsCodeAndTheOthersStillWor
 
 TEST_F(MainWindow, ChangingAHotKeyFreesTheOldCombinationAndTheNewOneFires) {
     ASSERT_TRUE(create());
-    ASSERT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
+    ASSERT_FALSE(combinationFree(MOD_CONTROL, VK_F10));
     // As the Properties dialog does it.
     ASSERT_TRUE(registerHotKey(window, hotKeyNormal, ctrlF9));
 
-    OtherWindow other;
+    HotKeyHolder other;
     EXPECT_TRUE(other.take(MOD_CONTROL, VK_F10)) << "the old combination stayed registered";
     pressKeys({VK_CONTROL, VK_F9});
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));

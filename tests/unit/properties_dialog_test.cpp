@@ -13,6 +13,7 @@
 #include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
+#include "support/hot_key_holder.h"
 #include "support/message_box.h"
 #include "support/wait.h"
 #include "support/window_refusal.h"
@@ -63,14 +64,10 @@ bool noCodeWindows() {
     return topLevelWindowsOfClass(codeWindowClassName).empty();
 }
 
-// Whether a combination is free: another window of the test can take it.
-bool combinationFree(HWND probe, int32_t value) {
-    constexpr int probeId = 1;
+// Whether a hot-key control's value is free for another program.
+bool valueFree(int32_t value) {
     const HotKeyArguments arguments = convertHotKey(value);
-    if (!RegisterHotKey(probe, probeId, arguments.modifiers, arguments.virtualKey))
-        return false;
-    UnregisterHotKey(probe, probeId);
-    return true;
+    return combinationFree(arguments.modifiers, arguments.virtualKey);
 }
 
 class PropertiesDialog : public testing::Test {
@@ -83,9 +80,7 @@ class PropertiesDialog : public testing::Test {
         controller.hotKey3 = ctrlF12;
         owner_ = CreateWindowExA(0, "STATIC", "hot-key owner", WS_POPUP, 0, 0, 10, 10, nullptr,
                                  nullptr, nullptr, nullptr);
-        probe_ = CreateWindowExA(0, "STATIC", "hot-key probe", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                 nullptr, nullptr, nullptr);
-        ASSERT_TRUE(owner_ && probe_);
+        ASSERT_TRUE(owner_);
         controller.mainWindow = owner_;
         registerControllerHotKeys(owner_);
         ASSERT_EQ(controller.lastError, 0);
@@ -96,7 +91,6 @@ class PropertiesDialog : public testing::Test {
         for (int id : {hotKey1Id, hotKey2Id, hotKey3Id})
             UnregisterHotKey(owner_, id);
         DestroyWindow(owner_);
-        DestroyWindow(probe_);
         EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
         deleteCorvaneKey();
     }
@@ -124,7 +118,6 @@ class PropertiesDialog : public testing::Test {
     }
 
     HWND owner_ = nullptr;
-    HWND probe_ = nullptr;
 };
 
 struct ControlsSeen {
@@ -314,9 +307,9 @@ TEST_F(PropertiesDialog, OkStoresTheChoicesRegistersTheHotKeysAndClosesWithOne) 
     EXPECT_EQ(storedSetting("Hot-Key 3"), uint32_t(ctrlAltF7));
 
     for (int32_t taken : {shiftCtrlF5, altF6, ctrlAltF7})
-        EXPECT_FALSE(combinationFree(probe_, taken)) << std::hex << taken << " not registered";
+        EXPECT_FALSE(valueFree(taken)) << std::hex << taken << " not registered";
     for (int32_t withdrawn : {ctrlF10, ctrlF11, ctrlF12})
-        EXPECT_TRUE(combinationFree(probe_, withdrawn)) << std::hex << withdrawn << " still taken";
+        EXPECT_TRUE(valueFree(withdrawn)) << std::hex << withdrawn << " still taken";
 }
 
 TEST_F(PropertiesDialog, ApplyStoresAndStaysOpenAndCancelThenClosesWithTwo) {
@@ -370,7 +363,7 @@ TEST_F(PropertiesDialog, OverUnderWarningAnsweredNoKeepsTheChoicesButStoresNothi
     });
     EXPECT_FALSE(keyExists(testControllerKey));
     EXPECT_EQ(controller.mode, 2) << "Cancel undid the mode";
-    EXPECT_FALSE(combinationFree(probe_, shiftCtrlF5)) << "the new hot-key was not registered";
+    EXPECT_FALSE(valueFree(shiftCtrlF5)) << "the new hot-key was not registered";
 }
 
 TEST_F(PropertiesDialog, OverUnderWarningAnsweredYesStoresTheMode) {
