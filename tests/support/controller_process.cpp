@@ -9,11 +9,16 @@ constexpr DWORD forcedEndMs = 5000;
 
 } // namespace
 
-std::string controllerPath() {
+std::string testProgramFolder() {
     char own[MAX_PATH];
     GetModuleFileNameA(nullptr, own, MAX_PATH);
-    std::string path = own;
-    path = path.substr(0, path.find_last_of('\\') + 1) + "..\\ZEZIZER.exe";
+    std::string folder = own;
+    folder.resize(folder.find_last_of('\\') + 1);
+    return folder;
+}
+
+std::string controllerPath() {
+    const std::string path = testProgramFolder() + "..\\ZEZIZER.exe";
     char full[MAX_PATH];
     GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
     return full;

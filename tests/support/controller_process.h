@@ -9,6 +9,8 @@
 inline constexpr char controllerWindowClass[] = "LUMOCNTLCLASS1";
 constexpr WORD controllerExitCommand = 40001;
 
+// The folder of the test programs, with its trailing backslash.
+std::string testProgramFolder();
 // The full path of the program beside the test programs' folder (..\ZEZIZER.exe).
 std::string controllerPath();
 

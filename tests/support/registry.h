@@ -1,6 +1,8 @@
 #pragma once
 // Reading and preparing the controller's keys in the real per-user registry of the test prefix.
 
+#include "code/controller_state.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -10,6 +12,29 @@
 
 inline constexpr char testControllerKey[] = "Software\\Corvane\\Lumo Controller";
 inline constexpr char testSettingsKey[] = "Software\\Corvane\\Lumo Controller\\Settings";
+
+// A value of the controller's keys with the error code that a failed write or read of it leaves.
+struct StoredField {
+    const char* key;
+    const char* name;
+    int32_t ControllerState::*field; // null for "Version"
+    int32_t writeFailure;
+    int32_t readFailure;
+};
+
+// The values in the order the program writes and reads them.
+inline const std::vector<StoredField> storedFields{
+    {testControllerKey, "Active", &ControllerState::active, 3, 15},
+    {testControllerKey, "Reverse", &ControllerState::reverse, 4, 16},
+    {testControllerKey, "Tested", &ControllerState::tested, 5, 17},
+    {testControllerKey, "Version", nullptr, 6, 18},
+    {testSettingsKey, "Hardware", &ControllerState::hardware, 7, 19},
+    {testSettingsKey, "Mode", &ControllerState::mode, 9, 21},
+    {testSettingsKey, "LCD Mode", &ControllerState::lcdMode, 8, 20},
+    {testSettingsKey, "Hot-Key 1", &ControllerState::hotKey1, 10, 22},
+    {testSettingsKey, "Hot-Key 2", &ControllerState::hotKey2, 11, 23},
+    {testSettingsKey, "Hot-Key 3", &ControllerState::hotKey3, 12, 24},
+};
 
 struct StoredValue {
     DWORD type = REG_NONE;

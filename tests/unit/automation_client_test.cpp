@@ -163,10 +163,7 @@ class FlashWatch {
 // program of the host's name), watching the screen meanwhile; its output, or nothing when it did
 // not end in time.
 std::optional<std::string> runScript(const std::string& script, FlashWatch& watch) {
-    char own[MAX_PATH];
-    GetModuleFileNameA(nullptr, own, MAX_PATH);
-    std::string folder = own;
-    folder = folder.substr(0, folder.find_last_of('\\')) + "\\scripts";
+    const std::string folder = testProgramFolder() + "scripts";
 
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
     HANDLE readEnd = nullptr;

@@ -117,7 +117,8 @@ class ClientProcess {
         : name_("bad-input-client-" + std::to_string(GetTickCount()) + mode),
           calling_(CreateEventA(nullptr, TRUE, FALSE, name_.c_str())) {
         std::string commandLine = "\"";
-        commandLine.append(programPath()).append("\" ").append(mode).append(" ").append(name_);
+        commandLine.append(testProgramFolder()).append("lumostress.exe\" ");
+        commandLine.append(mode).append(" ").append(name_);
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -141,14 +142,6 @@ class ClientProcess {
     }
 
   private:
-    static std::string programPath() {
-        char own[MAX_PATH];
-        GetModuleFileNameA(nullptr, own, MAX_PATH);
-        std::string path = own;
-        path.resize(path.find_last_of('\\') + 1);
-        return path.append("lumostress.exe");
-    }
-
     std::string name_;
     HANDLE calling_;
     PROCESS_INFORMATION process_{};

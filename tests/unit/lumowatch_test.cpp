@@ -3,6 +3,7 @@
 
 #include "code/code_window.h"
 #include "code/controller_state.h"
+#include "support/controller_process.h"
 #include "support/fresh_controller.h"
 #include "support/wait.h"
 #include "support/windows.h"
@@ -16,14 +17,6 @@ namespace {
 
 constexpr DWORD startsWithinMs = 30000;
 constexpr DWORD exitsWithinMs = 15000;
-
-std::string besideTheTests(const char* fileName) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    folder.resize(folder.find_last_of('\\') + 1);
-    return folder + "..\\" + fileName;
-}
 
 std::string newTemporaryFile() {
     char folder[MAX_PATH] = {};
@@ -66,7 +59,7 @@ class Lumowatch {
         startup.hStdOutput = output;
         startup.hStdError = errors;
         std::string commandLine = "\"";
-        commandLine += besideTheTests("lumowatch.exe");
+        commandLine += testProgramFolder() + "..\\lumowatch.exe";
         commandLine += "\" " + arguments;
         PROCESS_INFORMATION process{};
         if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
