@@ -1,11 +1,13 @@
 #pragma once
-// Reading and preparing the controller's keys in the real per-user registry of the test prefix.
+// Reading and preparing the real registry of the test prefix: the controller's keys in the
+// per-user part, and whatever a program left under any root.
 
 #include "code/controller_state.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,3 +58,16 @@ void writeValue(const char* keyPath, const char* name, DWORD type, const void* d
 void writeDword(const char* keyPath, const char* name, uint32_t value);
 void writeText(const char* keyPath, const char* name, const std::string& text);
 void deleteValue(const char* keyPath, const char* name);
+
+// The values of one key by name ("" for the default value); texts as they are, other types as
+// "<type N>".
+using RegistryValues = std::map<std::string, std::string>;
+// A key and every key below it by path relative to it ("" for the key itself).
+using RegistryTree = std::map<std::string, RegistryValues>;
+
+RegistryTree readRegistryTree(HKEY root, const std::string& path);
+bool registryKeyExists(HKEY root, const std::string& path);
+std::optional<std::string> registryText(HKEY root, const std::string& path,
+                                        const std::string& name = "");
+// The number of a REG_DWORD value, or nothing.
+std::optional<DWORD> registryNumber(HKEY root, const std::string& path, const std::string& name);

@@ -5,19 +5,18 @@
 #include "code/controller_state.h"
 #include "settings/error_codes.h"
 #include "settings/settings_store.h"
-#include "support/code_table.h"
+#include "support/code_on_screen.h"
 #include "support/message_box.h"
 #include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
-#include "support/screen.h"
 #include "support/wait.h"
 #include "support/window_log.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -34,11 +33,6 @@ const std::vector<CommandEffect> commandEffects{
     {1, 1, 0, 2, true},  {2, 1, 1, 2, true},  {3, 1, 0, 2, false}, {4, 1, 0, 2, false},
     {5, 0, 1, 1, false}, {6, 0, 1, 2, false}, {7, 0, 1, 0, false}, {1000, 0, 1, 2, true},
 };
-
-const ExpectedCode& expectedCodeOf(int32_t command) {
-    return *std::find_if(expectedCodes.begin(), expectedCodes.end(),
-                         [&](const ExpectedCode& code) { return code.command == command; });
-}
 
 class Commands : public testing::Test {
   protected:
@@ -59,22 +53,6 @@ class Commands : public testing::Test {
         for (HWND window : topLevelWindowsOfClass(codeWindowClassName))
             DestroyWindow(window);
     }
-
-    // The code on the top rows of the screen, once the newest code window has painted.
-    static void expectCodeOnScreen(int32_t command) {
-        const ExpectedCode& code = expectedCodeOf(command);
-        ASSERT_TRUE(waitUntil(
-            [] {
-                auto windows = topLevelWindowsOfClass(codeWindowClassName);
-                return !windows.empty() && !GetUpdateRect(windows.front(), nullptr, FALSE);
-            },
-            2000));
-        const int rows = static_cast<int>(code.rows.size());
-        Capture screen = Capture::screen(GetSystemMetrics(SM_CXSCREEN), rows);
-        for (int y = 0; y < rows; ++y)
-            EXPECT_EQ(screen.firstMismatch(y, colourOfLetter(code.rows[y])), -1)
-                << "command " << command << ", row " << y;
-    }
 };
 
 TEST_F(Commands, EachCommandChangesTheStateStoresItAndFlashesItsCode) {
@@ -93,7 +71,7 @@ TEST_F(Commands, EachCommandChangesTheStateStoresItAndFlashesItsCode) {
         EXPECT_EQ(controller.currentCode, effect.command);
         EXPECT_EQ(windows.count(codeWindowClassName), 1) << "command " << effect.command;
         EXPECT_EQ(controller.lastError, 0);
-        expectCodeOnScreen(effect.command);
+        EXPECT_TRUE(codeAppears(effect.command)) << "command " << effect.command;
         closeCodeWindows();
     }
 }
@@ -144,7 +122,7 @@ TEST_F(Commands, AFailedStoreIsShownFirstAndTheCodeStillFlashes) {
     EXPECT_EQ(windows.createdOf(order), order);
     EXPECT_EQ(controller.lcdMode, 1);
     EXPECT_EQ(controller.lastError, 0);
-    expectCodeOnScreen(LcdMode1);
+    EXPECT_TRUE(codeAppears(LcdMode1));
 }
 
 TEST_F(Commands, ACodeWindowThatCannotBeMadeFailsTheCommandAfterTheStateIsStored) {
@@ -183,8 +161,9 @@ TEST_F(Commands, AModeChangeSwitchesStereoOffOnlyWhenItIsOnAndClearsTested) {
         EXPECT_EQ(controller.tested, 0);
         EXPECT_EQ(readDword(testSettingsKey, "Mode"), 2u);
         EXPECT_EQ(readDword(testControllerKey, "Tested"), 0u);
-        if (wasOn)
-            expectCodeOnScreen(StereoOff);
+        if (wasOn) {
+            EXPECT_TRUE(codeAppears(StereoOff));
+        }
         closeCodeWindows();
     }
 }
