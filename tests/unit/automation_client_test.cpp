@@ -20,20 +20,18 @@ std::vector<HWND> codeWindowsOf(DWORD processId) {
     return topLevelWindowsOfClass(controllerCodeWindowClass, processId);
 }
 
-// What one client call put on the screen: the code windows it opened and whether the command's
-// code was seen on the top rows.
-struct Flash {
-    size_t windows;
-    bool codeShown;
-};
-
-Flash flashOf(DWORD controllerProcess, int32_t command, const std::function<void()>& call) {
+// Whether one client call made the controller open one code window and show the command's code.
+testing::AssertionResult flashesOnce(DWORD controllerProcess, int32_t command,
+                                     const std::function<void()>& call) {
     waitForNoCodeWindows(controllerProcess);
     call();
     // The call returns after the controller opened its windows, which live for a second.
-    Flash flash{codeWindowsOf(controllerProcess).size(), false};
-    flash.codeShown = codeAppears(command, codeShownMs);
-    return flash;
+    const size_t windows = codeWindowsOf(controllerProcess).size();
+    const bool shown = codeAppears(command, codeShownMs);
+    if (windows == 1 && shown)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << windows << " code windows opened, the code of " << command
+                                       << (shown ? " shown" : " not shown");
 }
 
 std::optional<uint32_t> storedSetting(const char* name) {
@@ -60,16 +58,13 @@ using AutomationClient = OutOfProcessServer;
 TEST_F(AutomationClient, SendCodeStoresTheStateAndFlashesTheCommandsCode) {
     auto lumoCode = createInController<ILumoCode>(IID_ILumoCode);
     ASSERT_TRUE(lumoCode);
-    Flash normal = flashOf(controllerProcess(), 1, [&] { EXPECT_EQ(lumoCode->SendCode(1), S_OK); });
-    EXPECT_EQ(normal.windows, 1u);
-    EXPECT_TRUE(normal.codeShown);
+    EXPECT_TRUE(
+        flashesOnce(controllerProcess(), 1, [&] { EXPECT_EQ(lumoCode->SendCode(1), S_OK); }));
     EXPECT_EQ(storedSetting("Active"), 1u);
     EXPECT_EQ(storedSetting("Reverse"), 0u);
 
-    Flash reverse =
-        flashOf(controllerProcess(), 2, [&] { EXPECT_EQ(lumoCode->SendCode(2), S_OK); });
-    EXPECT_EQ(reverse.windows, 1u);
-    EXPECT_TRUE(reverse.codeShown);
+    EXPECT_TRUE(
+        flashesOnce(controllerProcess(), 2, [&] { EXPECT_EQ(lumoCode->SendCode(2), S_OK); }));
     EXPECT_EQ(storedSetting("Active"), 1u);
     EXPECT_EQ(storedSetting("Reverse"), 1u);
     EXPECT_EQ(getEarlyBound(lumoCode.get()), 0) << "SendCode changed the stored DisplayCode";
@@ -80,13 +75,10 @@ TEST_F(AutomationClient, DisplayCodeKeepsItsValueAndSendsItOncePerPut) {
     ASSERT_TRUE(lumoCode);
     EXPECT_EQ(getEarlyBound(lumoCode.get()), 0);
 
-    Flash put = flashOf(controllerProcess(), 3, [&] { lumoCode->put_DisplayCode(3); });
-    EXPECT_EQ(put.windows, 1u);
-    EXPECT_TRUE(put.codeShown);
+    EXPECT_TRUE(flashesOnce(controllerProcess(), 3, [&] { lumoCode->put_DisplayCode(3); }));
     EXPECT_EQ(getEarlyBound(lumoCode.get()), 3);
 
-    Flash lcd = flashOf(controllerProcess(), 5, [&] { lumoCode->SendCode(5); });
-    EXPECT_TRUE(lcd.codeShown);
+    EXPECT_TRUE(flashesOnce(controllerProcess(), 5, [&] { lumoCode->SendCode(5); }));
     EXPECT_EQ(storedSetting("Active"), 1u);
     EXPECT_EQ(getEarlyBound(lumoCode.get()), 3);
 }
@@ -113,20 +105,16 @@ TEST_F(AutomationClient, TestDialogSucceedsAndShowsNothing) {
 TEST_F(AutomationClient, LateBoundCallsByDispidBehaveAsTheEarlyBoundOnes) {
     auto lumoCode = createInController<IDispatch>(IID_IDispatch);
     ASSERT_TRUE(lumoCode);
-    Flash sent = flashOf(controllerProcess(), 4, [&] {
+    EXPECT_TRUE(flashesOnce(controllerProcess(), 4, [&] {
         EXPECT_EQ(invoke(lumoCode.get(), 1, DISPATCH_METHOD, {shortArgument(4)}), S_OK);
-    });
-    EXPECT_EQ(sent.windows, 1u);
-    EXPECT_TRUE(sent.codeShown);
+    }));
     EXPECT_EQ(getByDispatch(lumoCode.get()), 0);
 
-    Flash put = flashOf(controllerProcess(), 1000, [&] {
+    EXPECT_TRUE(flashesOnce(controllerProcess(), 1000, [&] {
         EXPECT_EQ(invoke(lumoCode.get(), 2, DISPATCH_PROPERTYPUT, {shortArgument(1000)},
                          {DISPID_PROPERTYPUT}),
                   S_OK);
-    });
-    EXPECT_EQ(put.windows, 1u);
-    EXPECT_TRUE(put.codeShown);
+    }));
     EXPECT_EQ(storedSetting("Active"), 0u);
     EXPECT_EQ(getByDispatch(lumoCode.get()), 1000);
 
@@ -251,19 +239,16 @@ TEST_F(UnregisteredServer, LateBoundCallsFailUntilTheServerIsRegistered) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"SendCode")};
     DISPID found = 0;
     EXPECT_TRUE(FAILED(lumoCode->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &found)));
-    Flash refused = flashOf(controller_.processId(), 2, [&] {
-        EXPECT_TRUE(FAILED(invoke(lumoCode.get(), 1, DISPATCH_METHOD, {shortArgument(2)})));
-    });
-    EXPECT_EQ(refused.windows, 0u);
+    waitForNoCodeWindows(controller_.processId());
+    EXPECT_TRUE(FAILED(invoke(lumoCode.get(), 1, DISPATCH_METHOD, {shortArgument(2)})));
+    EXPECT_TRUE(codeWindowsOf(controller_.processId()).empty());
 
     ASSERT_EQ(runController("/RegServer"), 0u);
     EXPECT_EQ(lumoCode->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &found), S_OK);
     EXPECT_EQ(found, 1);
-    Flash sent = flashOf(controller_.processId(), 2, [&] {
+    EXPECT_TRUE(flashesOnce(controller_.processId(), 2, [&] {
         EXPECT_EQ(invoke(lumoCode.get(), 1, DISPATCH_METHOD, {shortArgument(2)}), S_OK);
-    });
-    EXPECT_EQ(sent.windows, 1u);
-    EXPECT_TRUE(sent.codeShown);
+    }));
 }
 
 } // namespace

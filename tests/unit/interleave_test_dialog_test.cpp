@@ -130,23 +130,24 @@ TEST_F(InterleaveTest, ShowsTheWholeTestPictureUnscaled) {
     });
 }
 
+// After a press of the eye button: the order in the state and the registry, its code on the
+// screen, and the texts of the dialog that name the order shown and the other one.
+void expectEyeOrder(HWND dialog, int32_t reverse) {
+    EXPECT_EQ(controller.reverse, reverse);
+    EXPECT_EQ(storedReverse(), uint32_t(reverse));
+    EXPECT_TRUE(codeAppears(reverse ? StereoReverse : StereoNormal));
+    EXPECT_EQ(windowText(dialog), reverse ? reverseTitle : normalTitle);
+    EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), reverse ? "Normal" : "Reverse");
+}
+
 TEST_F(InterleaveTest, TheEyeButtonStoresTheOrderSendsItsCodeAndRenamesTheTest) {
     controller.tested = 0;
     const INT_PTR result = run([](HWND dialog) {
         click(dialog, IDC_TEST_TOGGLE);
-        EXPECT_EQ(controller.reverse, 1);
+        expectEyeOrder(dialog, 1);
         EXPECT_EQ(controller.active, 1);
-        EXPECT_EQ(storedReverse(), 1u);
-        EXPECT_TRUE(codeAppears(StereoReverse));
-        EXPECT_EQ(windowText(dialog), reverseTitle);
-        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Normal");
-
         click(dialog, IDC_TEST_TOGGLE);
-        EXPECT_EQ(controller.reverse, 0);
-        EXPECT_EQ(storedReverse(), 0u);
-        EXPECT_TRUE(codeAppears(StereoNormal));
-        EXPECT_EQ(windowText(dialog), normalTitle);
-        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
+        expectEyeOrder(dialog, 0);
         click(dialog, IDOK);
     });
     EXPECT_EQ(result, IDOK);
@@ -157,11 +158,9 @@ TEST_F(InterleaveTest, StartedReversedTheFirstPressGoesBackToNormalEyes) {
     controller.reverse = 1;
     controller.tested = 1;
     const INT_PTR result = run([](HWND dialog) {
+        // It starts named for normal eyes, as the first press then makes them.
         click(dialog, IDC_TEST_TOGGLE);
-        EXPECT_EQ(controller.reverse, 0);
-        EXPECT_TRUE(codeAppears(StereoNormal));
-        EXPECT_EQ(windowText(dialog), normalTitle);
-        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
+        expectEyeOrder(dialog, 0);
         click(dialog, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);

@@ -359,6 +359,16 @@ std::wstring text(BSTR value) {
     return copy;
 }
 
+using Documentation = std::pair<std::wstring, std::wstring>;
+
+// The name and the help string that a library or a type gives for itself.
+template <class Described> Documentation documentationOf(Described* described) {
+    BSTR name = nullptr;
+    BSTR help = nullptr;
+    described->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr);
+    return {text(name), text(help)};
+}
+
 struct ExpectedMember {
     MEMBERID memid;
     INVOKEKIND kind;
@@ -382,17 +392,12 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
     EXPECT_EQ(libraryAttributes->wMajorVerNum, 1);
     EXPECT_EQ(libraryAttributes->wMinorVerNum, 0);
     library->ReleaseTLibAttr(libraryAttributes);
-    BSTR name = nullptr;
-    BSTR help = nullptr;
-    library->GetDocumentation(-1, &name, &help, nullptr, nullptr);
-    EXPECT_EQ(text(name), L"ZEZIZERLib");
-    EXPECT_EQ(text(help), L"ZEZIZER 1.0 Type Library");
+    EXPECT_EQ(documentationOf(library.get()),
+              Documentation(L"ZEZIZERLib", L"ZEZIZER 1.0 Type Library"));
 
     ComPtr<ITypeInfo> coclass;
     ASSERT_EQ(library->GetTypeInfoOfGuid(guidOf(classIdText), coclass.put()), S_OK);
-    coclass->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr);
-    EXPECT_EQ(text(name), L"LumoCode");
-    EXPECT_EQ(text(help), L"LumoCode Class");
+    EXPECT_EQ(documentationOf(coclass.get()), Documentation(L"LumoCode", L"LumoCode Class"));
     TYPEATTR* classAttributes = nullptr;
     coclass->GetTypeAttr(&classAttributes);
     EXPECT_EQ(classAttributes->typekind, TKIND_COCLASS);
@@ -405,9 +410,7 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
 
     ComPtr<ITypeInfo> dispatch;
     ASSERT_EQ(library->GetTypeInfoOfGuid(guidOf(interfaceIdText), dispatch.put()), S_OK);
-    dispatch->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr);
-    EXPECT_EQ(text(name), L"ILumoCode");
-    EXPECT_EQ(text(help), L"ILumoCode Interface");
+    EXPECT_EQ(documentationOf(dispatch.get()), Documentation(L"ILumoCode", L"ILumoCode Interface"));
     TYPEATTR* dispatchAttributes = nullptr;
     dispatch->GetTypeAttr(&dispatchAttributes);
     const WORD dispatchable = TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE;
@@ -452,6 +455,7 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
             EXPECT_EQ(parameter.paramdesc.wParamFlags, expected.parameterFlags) << "slot " << slot;
         }
         vtable->ReleaseFuncDesc(function);
+        BSTR help = nullptr;
         vtable->GetDocumentation(expected.memid, nullptr, &help, nullptr, nullptr);
         EXPECT_EQ(text(help), expected.help) << "slot " << slot;
     }
