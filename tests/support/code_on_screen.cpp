@@ -1,8 +1,10 @@
 #include "support/code_on_screen.h"
 
+#include "code/code_window.h"
 #include "support/code_table.h"
 #include "support/screen.h"
 #include "support/wait.h"
+#include "support/windows.h"
 
 bool screenShowsCode(int32_t command) {
     for (const ExpectedCode& code : expectedCodes) {
@@ -20,4 +22,15 @@ bool screenShowsCode(int32_t command) {
 
 bool codeAppears(int32_t command, DWORD timeoutMs) {
     return waitUntil([&] { return screenShowsCode(command); }, timeoutMs);
+}
+
+bool codeWindowsGone(DWORD timeoutMs) {
+    return waitUntil(
+        [] { return topLevelWindowsOfClass(codeWindowClassName, GetCurrentProcessId()).empty(); },
+        timeoutMs);
+}
+
+void closeCodeWindows() {
+    for (HWND window : topLevelWindowsOfClass(codeWindowClassName, GetCurrentProcessId()))
+        DestroyWindow(window);
 }

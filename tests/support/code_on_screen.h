@@ -11,3 +11,8 @@ bool screenShowsCode(int32_t command);
 
 // Waits (pumping this thread's messages) until the screen shows the code.
 bool codeAppears(int32_t command, DWORD timeoutMs = codeAppearsMs);
+
+// Waits until the code windows of this process have ended by themselves.
+bool codeWindowsGone(DWORD timeoutMs = codeAppearsMs);
+// Closes the code windows of this process before their second is up.
+void closeCodeWindows();

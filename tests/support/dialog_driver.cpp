@@ -46,14 +46,6 @@ HWND createMarkerWindow() {
                            GetModuleHandleA(nullptr), nullptr);
 }
 
-std::vector<HWND> visibleDialogs(const char* title) {
-    std::vector<HWND> found;
-    for (HWND dialog : visibleWindowsOf(GetCurrentProcessId(), dialogClass))
-        if (!title || windowText(dialog) == title)
-            found.push_back(dialog);
-    return found;
-}
-
 // Cancels, then confirms, whatever dialogs and message boxes are left, until none is.
 void dismissRemainingDialogs() {
     const ULONGLONG deadline = GetTickCount64() + dismissTimeoutMs;
@@ -88,6 +80,14 @@ void sendKey(WORD virtualKey, DWORD flags) {
 }
 
 } // namespace
+
+std::vector<HWND> visibleDialogs(const char* title) {
+    std::vector<HWND> found;
+    for (HWND dialog : visibleWindowsOf(GetCurrentProcessId(), dialogClass))
+        if (!title || windowText(dialog) == title)
+            found.push_back(dialog);
+    return found;
+}
 
 void driveDialog(const char* title, const std::function<void()>& open,
                  const std::function<void(HWND)>& user) {

@@ -19,6 +19,8 @@ constexpr DWORD dialogAppearsMs = 5000;
 void driveDialog(const char* title, const std::function<void()>& open,
                  const std::function<void(HWND)>& user);
 
+// The visible dialogs of this process with the title, or (null) with any.
+std::vector<HWND> visibleDialogs(const char* title);
 // A visible dialog of this process with the title, or null when none shows up in time.
 HWND waitForDialog(const char* title, DWORD timeoutMs = dialogAppearsMs);
 

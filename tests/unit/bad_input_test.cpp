@@ -201,10 +201,7 @@ class HostilePropertyBag final : public IPropertyBag {
 
 class DamagedControls : public InProcessServer {
   protected:
-    void TearDown() override {
-        for (HWND window : topLevelWindowsOfClass(controllerCodeWindowClass, GetCurrentProcessId()))
-            DestroyWindow(window);
-    }
+    void TearDown() override { closeCodeWindows(); }
     template <class Interface> static ComPtr<Interface> create(const IID& iid) {
         ComPtr<Interface> object;
         EXPECT_EQ(createLumoCode(iid, object.putVoid()), S_OK);

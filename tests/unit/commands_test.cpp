@@ -48,11 +48,6 @@ class Commands : public testing::Test {
         closeCodeWindows();
         deleteCorvaneKey();
     }
-
-    static void closeCodeWindows() {
-        for (HWND window : topLevelWindowsOfClass(codeWindowClassName))
-            DestroyWindow(window);
-    }
 };
 
 TEST_F(Commands, EachCommandChangesTheStateStoresItAndFlashesItsCode) {

@@ -26,10 +26,6 @@ constexpr char normalTitle[] = "Normal Interleaved Mode";
 constexpr char reverseTitle[] = "Reverse Interleaved Mode";
 constexpr int ownerLeft = 150;
 
-bool noCodeWindows() {
-    return topLevelWindowsOfClass(codeWindowClassName).empty();
-}
-
 std::optional<uint32_t> storedReverse() {
     return readDword(testControllerKey, "Reverse");
 }
@@ -41,12 +37,12 @@ class InterleaveTest : public testing::Test {
         owner_ = CreateWindowExA(0, "STATIC", "test owner", WS_POPUP | WS_VISIBLE, ownerLeft, 200,
                                  400, 400, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(owner_, nullptr);
-        ASSERT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        ASSERT_TRUE(codeWindowsGone());
     }
 
     void TearDown() override {
         DestroyWindow(owner_);
-        EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        EXPECT_TRUE(codeWindowsGone());
         deleteCorvaneKey();
     }
 

@@ -12,6 +12,7 @@
 #include "support/window_log.h"
 #include "support/windows.h"
 
+#include "support/code_on_screen.h"
 #include "support/in_process_server.h"
 
 #include <gtest/gtest.h>
@@ -26,10 +27,7 @@ namespace {
 class CodeWindowCounter {
   public:
     CodeWindowCounter() = default;
-    ~CodeWindowCounter() {
-        for (HWND window : topLevelWindowsOfClass(codeWindowClassName))
-            DestroyWindow(window);
-    }
+    ~CodeWindowCounter() { closeCodeWindows(); }
     CodeWindowCounter(const CodeWindowCounter&) = delete;
     CodeWindowCounter& operator=(const CodeWindowCounter&) = delete;
 

@@ -3,6 +3,7 @@
 
 #include "code/code_window.h"
 #include "code/controller_state.h"
+#include "support/code_on_screen.h"
 #include "support/controller_process.h"
 #include "support/fresh_controller.h"
 #include "support/wait.h"
@@ -137,13 +138,9 @@ class LumowatchOnScreen : public testing::Test {
   protected:
     void SetUp() override {
         startFreshController();
-        ASSERT_TRUE(noCodeWindows());
+        ASSERT_TRUE(codeWindowsGone());
     }
-    void TearDown() override { EXPECT_TRUE(noCodeWindows()); }
-
-    static bool noCodeWindows() {
-        return waitUntil([] { return topLevelWindowsOfClass(codeWindowClassName).empty(); }, 3000);
-    }
+    void TearDown() override { EXPECT_TRUE(codeWindowsGone()); }
     static void showCode(int32_t command) {
         controller.currentCode = command;
         ASSERT_EQ(openCodeWindow(), 1);

@@ -7,6 +7,7 @@
 #include "code/code_window.h"
 #include "code/controller_state.h"
 #include "settings/settings_store.h"
+#include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
 #include "support/hot_key_holder.h"
 #include "support/message_box.h"
@@ -129,11 +130,6 @@ class MainWindow : public testing::Test {
     // The code windows that are open now; commands show their code synchronously.
     static size_t codeWindowsOpen() { return topLevelWindowsOfClass(codeWindowClassName).size(); }
 
-    static void closeCodeWindows() {
-        for (HWND code : topLevelWindowsOfClass(codeWindowClassName))
-            DestroyWindow(code);
-    }
-
     HWND window = nullptr;
 };
 
@@ -237,14 +233,6 @@ TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
     EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
 }
 
-size_t dialogsTitled(const char* title) {
-    size_t count = 0;
-    for (HWND dialog : topLevelWindowsOfClass("#32770"))
-        if (IsWindowVisible(dialog) && windowText(dialog) == title)
-            ++count;
-    return count;
-}
-
 TEST_F(MainWindow, PropertiesSwitchesStereoOffThenOpensOneDialogThatMutesTheHotKeys) {
     ASSERT_TRUE(create());
     controller.active = 1;
@@ -277,7 +265,7 @@ TEST_F(MainWindow, PropertiesSwitchesStereoOffThenOpensOneDialogThatMutesTheHotK
             PostMessageA(window, trayMessage, trayIcon, WM_LBUTTONDBLCLK);
             waitForDialogThread();
             seen.activeAfterDoubleClick = controller.active;
-            seen.dialogsOpen = dialogsTitled(propertiesTitle);
+            seen.dialogsOpen = visibleDialogs(propertiesTitle).size();
             click(dialog, propertiesCancel);
         });
     EXPECT_EQ(seen.codeAtOpening, StereoOff) << "stereo was not switched off first";

@@ -60,10 +60,6 @@ void setHotKey(HWND dialog, int control, int32_t value) {
     SendDlgItemMessageA(dialog, control, HKM_SETHOTKEY, static_cast<WPARAM>(value), 0);
 }
 
-bool noCodeWindows() {
-    return topLevelWindowsOfClass(codeWindowClassName).empty();
-}
-
 // Whether a hot-key control's value is free for another program.
 bool valueFree(int32_t value) {
     const HotKeyArguments arguments = convertHotKey(value);
@@ -84,14 +80,14 @@ class PropertiesDialog : public testing::Test {
         controller.mainWindow = owner_;
         registerControllerHotKeys(owner_);
         ASSERT_EQ(controller.lastError, 0);
-        ASSERT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        ASSERT_TRUE(codeWindowsGone());
     }
 
     void TearDown() override {
         for (int id : {hotKey1Id, hotKey2Id, hotKey3Id})
             UnregisterHotKey(owner_, id);
         DestroyWindow(owner_);
-        EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        EXPECT_TRUE(codeWindowsGone());
         deleteCorvaneKey();
     }
 
