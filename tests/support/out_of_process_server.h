@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 inline constexpr char controllerCodeWindowClass[] = "LUMOCODECLASS";

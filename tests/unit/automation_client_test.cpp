@@ -1,6 +1,7 @@
 // Clients in other processes drive the running controller through ZEZIZER.LumoCode: this test
 // program early- and late-bound, and script clients run by the system's script host.
 
+#include "support/child_process.h"
 #include "support/code_on_screen.h"
 #include "support/code_table.h"
 #include "support/out_of_process_server.h"
@@ -151,46 +152,10 @@ class FlashWatch {
 // program of the host's name), watching the screen meanwhile; its output, or nothing when it did
 // not end in time.
 std::optional<std::string> runScript(const std::string& script, FlashWatch& watch) {
-    const std::string folder = testProgramFolder() + "scripts";
-
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+    ChildProcess host("cscript.exe //nologo " + script, testProgramFolder() + "scripts");
+    if (!host.waitForExit(scriptEndsMs, [&] { watch.look(); }))
         return std::nullopt;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    std::string commandLine = "cscript.exe //nologo " + script;
-    PROCESS_INFORMATION process{};
-    const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, folder.c_str(), &startup, &process);
-    CloseHandle(writeEnd);
-    bool ended = false;
-    std::string output;
-    if (started) {
-        ended = waitUntil(
-            [&] {
-                watch.look();
-                return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-            },
-            scriptEndsMs);
-        if (!ended)
-            TerminateProcess(process.hProcess, 1);
-        char buffer[512];
-        DWORD read = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read)
-            output.append(buffer, read);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(readEnd);
-    if (!ended)
-        return std::nullopt;
-    return output;
+    return host.output() + host.errors();
 }
 
 class ScriptClient : public AutomationClient, public testing::WithParamInterface<const char*> {};

@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "code/controller_state.h"
 #include "server/lumo_code.h"
+#include "support/child_process.h"
 #include "support/code_on_screen.h"
 #include "support/in_process_server.h"
 #include "support/out_of_process_server.h"
@@ -110,41 +111,27 @@ TEST_F(HostileClients, InvokeOfEveryShapeGetsSOkOrAnErrorCodeAndTheServerStaysUp
     expectStillFlashes(LcdMode1);
 }
 
-// A client's helper process that calls without end or keeps its object without end.
-class ClientProcess {
+// The event through which a client's helper says that it is calling.
+struct CallingEvent {
+    explicit CallingEvent(const std::string& name)
+        : name(name), handle(CreateEventA(nullptr, TRUE, FALSE, name.c_str())) {}
+    ~CallingEvent() { CloseHandle(handle); }
+    CallingEvent(const CallingEvent&) = delete;
+    CallingEvent& operator=(const CallingEvent&) = delete;
+
+    std::string name;
+    HANDLE handle;
+};
+
+// A client's helper process that calls without end or keeps its object without end; its event
+// is made before it starts.
+class ClientProcess : private CallingEvent, public ChildProcess {
   public:
-    explicit ClientProcess(const char* mode)
-        : name_("bad-input-client-" + std::to_string(GetTickCount()) + mode),
-          calling_(CreateEventA(nullptr, TRUE, FALSE, name_.c_str())) {
-        std::string commandLine = "\"";
-        commandLine.append(testProgramFolder()).append("lumostress.exe\" ");
-        commandLine.append(mode).append(" ").append(name_);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &startup, &process_))
-            CloseHandle(process_.hThread);
-    }
-    ~ClientProcess() {
-        terminate();
-        CloseHandle(calling_);
-    }
-    ClientProcess(const ClientProcess&) = delete;
-    ClientProcess& operator=(const ClientProcess&) = delete;
+    explicit ClientProcess(const std::string& mode)
+        : CallingEvent("bad-input-client-" + std::to_string(GetTickCount()) + mode),
+          ChildProcess(commandLineOf(testProgramFolder() + "lumostress.exe", mode + " " + name)) {}
 
-    bool calling() const { return WaitForSingleObject(calling_, clientCallingMs) == WAIT_OBJECT_0; }
-    void terminate() {
-        if (!process_.hProcess)
-            return;
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, clientCallingMs);
-        CloseHandle(std::exchange(process_.hProcess, nullptr));
-    }
-
-  private:
-    std::string name_;
-    HANDLE calling_;
-    PROCESS_INFORMATION process_{};
+    bool calling() const { return WaitForSingleObject(handle, clientCallingMs) == WAIT_OBJECT_0; }
 };
 
 TEST_F(HostileClients, AClientKilledInACallAndOneThatNeverLetsGoLeaveTheControllerWorking) {
