@@ -60,6 +60,7 @@ ChildProcess::ChildProcess(std::string commandLine, const std::string& folder)
                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         CloseHandle(process.hThread);
         process_ = process.hProcess;
+        processId_ = process.dwProcessId;
     }
     CloseHandle(output);
     CloseHandle(errors);

@@ -20,6 +20,7 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return process_ != nullptr; }
+    DWORD processId() const { return processId_; }
     bool running() const;
     // Waits for its end, calling meanwhile() as it goes; the exit code, or nothing in time.
     std::optional<DWORD> waitForExit(DWORD timeoutMs, const std::function<void()>& meanwhile = {});
@@ -32,4 +33,5 @@ class ChildProcess {
     std::string outputPath_;
     std::string errorsPath_;
     HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
 };
