@@ -16,7 +16,6 @@
 #include "support/registry.h"
 #include "support/wait.h"
 #include "support/window_log.h"
-#include "support/window_refusal.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>

@@ -16,7 +16,6 @@
 #include "support/hot_key_holder.h"
 #include "support/message_box.h"
 #include "support/wait.h"
-#include "support/window_refusal.h"
 #include "support/window_log.h"
 #include "support/windows.h"
 
