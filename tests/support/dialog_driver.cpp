@@ -169,6 +169,13 @@ bool controlEnabled(HWND dialog, int id) {
     return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
 }
 
+void pressChord(std::initializer_list<WORD> virtualKeys) {
+    for (WORD key : virtualKeys)
+        sendKey(key, 0);
+    for (auto key = std::rbegin(virtualKeys); key != std::rend(virtualKeys); ++key)
+        sendKey(*key, KEYEVENTF_KEYUP);
+}
+
 bool typeKeys(HWND dialog, std::initializer_list<WORD> virtualKeys) {
     if (!waitUntil([&] { return GetForegroundWindow() == dialog; }, dialogAppearsMs))
         return false;

@@ -40,6 +40,10 @@ int listSelection(HWND dialog, int list);
 std::string controlText(HWND dialog, int id);
 bool controlEnabled(HWND dialog, int id);
 
+// Presses the keys together through the system's input queue and releases them in reverse order,
+// as a user presses a hot-key.
+void pressChord(std::initializer_list<WORD> virtualKeys);
+
 // Presses and releases each key through the system's input queue once the dialog is in the
 // foreground, and returns when the dialog's thread has taken every press from its queue: false
 // when the dialog does not come to the foreground or a press is not taken in time. Only within

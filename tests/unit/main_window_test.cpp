@@ -14,6 +14,7 @@
 #include "support/popup_menu.h"
 #include "support/fresh_controller.h"
 #include "support/registry.h"
+#include "support/tray_menus.h"
 #include "support/wait.h"
 #include "support/window_log.h"
 #include "support/windows.h"
@@ -25,8 +26,6 @@
 #include <vector>
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 constexpr UINT trayMessage = 666;
 constexpr WPARAM trayIcon = 6666;
@@ -40,37 +39,6 @@ constexpr char propertiesTitle[] = "Lumo Controller Properties";
 constexpr char aboutTitle[] = "About Lumo Controller";
 constexpr int propertiesCancel = 1004;
 constexpr char errorBoxCaption[] = "Lumo Controller Error";
-
-const Lines interleavedOffMenu{
-    "[x] Interleaved (40006)", "Over/Under (40005)",       "Page Flip (40004)",        "---",
-    "Stereo - Normal (40011)", "Stereo - Reverse (40012)", "[x] Stereo - Off (40013)", "---",
-    "LCD Mode 1 (40501)",      "LCD Mode 2 (40502)",       "[x] LCD Mode Off (40505)"};
-const Lines windowItems{"About... (40003)", "Properties... (40002)", "---", "Exit (40001)"};
-
-Lines rightClickMenu(const Lines& controllerItems) {
-    Lines lines = controllerItems;
-    lines.push_back("---");
-    lines.insert(lines.end(), windowItems.begin(), windowItems.end());
-    return lines;
-}
-
-void pressKeys(std::initializer_list<WORD> keys) {
-    std::vector<INPUT> inputs;
-    for (WORD key : keys) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        inputs.push_back(input);
-    }
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = *key;
-        input.ki.dwFlags = KEYEVENTF_KEYUP;
-        inputs.push_back(input);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
 
 class MainWindow : public testing::Test {
   protected:
@@ -136,7 +104,7 @@ TEST_F(MainWindow, ARightClickShowsTheControllerMenuThenAboutPropertiesAndExit) 
     ASSERT_TRUE(create());
     const auto menus = menusOf(WM_RBUTTONDOWN);
     ASSERT_EQ(menus.size(), 1u);
-    EXPECT_EQ(menus[0].items, rightClickMenu(interleavedOffMenu));
+    EXPECT_EQ(menus[0].items, rightClickMenuOf(interleavedOffMenu));
     EXPECT_FALSE(IsMenu(menus[0].menu)) << "the menu was not destroyed after use";
 }
 
@@ -157,7 +125,7 @@ TEST_F(MainWindow, WithOtherHardwareALeftClickShowsNothingAndARightClickOnlyTheW
     EXPECT_TRUE(menusOf(WM_LBUTTONDOWN).empty());
     const auto menus = menusOf(WM_RBUTTONDOWN);
     ASSERT_EQ(menus.size(), 1u);
-    EXPECT_EQ(menus[0].items, windowItems);
+    EXPECT_EQ(menus[0].items, windowMenuItems);
 }
 
 TEST_F(MainWindow, OtherMouseMessagesAndOtherIconsShowNoMenu) {
@@ -401,9 +369,9 @@ TEST_F(MainWindow, AHotKeyTakenByAnotherProgramLeavesItsCodeAndTheOthersStillWor
     ASSERT_TRUE(create());
     EXPECT_EQ(controller.lastError, 38);
 
-    pressKeys({VK_CONTROL, VK_F10});
+    pressChord({VK_CONTROL, VK_F10});
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
-    pressKeys({VK_CONTROL, VK_F12});
+    pressChord({VK_CONTROL, VK_F12});
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoOff; }, 2000));
 }
 
@@ -415,7 +383,7 @@ TEST_F(MainWindow, ChangingAHotKeyFreesTheOldCombinationAndTheNewOneFires) {
 
     HotKeyHolder other;
     EXPECT_TRUE(other.take(MOD_CONTROL, VK_F10)) << "the old combination stayed registered";
-    pressKeys({VK_CONTROL, VK_F9});
+    pressChord({VK_CONTROL, VK_F9});
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
 }
 
@@ -427,9 +395,9 @@ TEST_F(MainWindow, MatchingSettingsAreLoadedAndTheMenuShowsThemChecked) {
     ASSERT_EQ(menus.size(), 1u);
     EXPECT_EQ(
         menus[0].items,
-        rightClickMenu({"Interleaved (40006)", "Over/Under (40005)", "[x] Page Flip (40004)", "---",
-                        "[x] Stereo - On/Resync (40014)", "Stereo - Off (40013)", "---",
-                        "LCD Mode 1 (40501)", "[x] LCD Mode 2 (40502)", "LCD Mode Off (40505)"}));
+        rightClickMenuOf({"Interleaved (40006)", "Over/Under (40005)", "[x] Page Flip (40004)",
+                          "---", "[x] Stereo - On/Resync (40014)", "Stereo - Off (40013)", "---",
+                          "LCD Mode 1 (40501)", "[x] LCD Mode 2 (40502)", "LCD Mode Off (40505)"}));
 }
 
 TEST_F(MainWindow, ACommandThatCannotShowItsCodeIsReportedOnce) {
