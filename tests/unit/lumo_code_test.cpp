@@ -329,20 +329,14 @@ TEST(ServerLockCount, NeverFallsBelowOneOnceUsedWhateverTheOrderOfLocksAndUnlock
 
     initServerModule(GetModuleHandleA(nullptr), serverClasses(), LIBID_ZEZIZERLib);
     ClassFactory factory(createLumoCode);
-    auto lockServer = [&](BOOL lock) {
-        EXPECT_EQ(factory.LockServer(lock), S_OK);
-        return serverModule.lockCount;
-    };
-    EXPECT_EQ(lockServer(FALSE), 0) << "an unlock before any lock";
-    EXPECT_EQ(lockServer(TRUE), 1);
-    EXPECT_EQ(lockServer(FALSE), 1);
-    EXPECT_EQ(lockServer(FALSE), 1);
-    EXPECT_EQ(lockServer(TRUE), 2);
-    EXPECT_EQ(lockServer(TRUE), 3);
-    EXPECT_EQ(lockServer(FALSE), 2);
-    EXPECT_EQ(lockServer(FALSE), 1);
-    EXPECT_EQ(lockServer(FALSE), 1);
-    EXPECT_EQ(lockServer(TRUE), 2);
+    // Each call and the count after it; the first unlock comes before any lock.
+    const std::pair<BOOL, LONG> calls[] = {{FALSE, 0}, {TRUE, 1}, {FALSE, 1}, {FALSE, 1},
+                                           {TRUE, 2},  {TRUE, 3}, {FALSE, 2}, {FALSE, 1},
+                                           {FALSE, 1}, {TRUE, 2}};
+    for (size_t call = 0; call < std::size(calls); ++call) {
+        EXPECT_EQ(factory.LockServer(calls[call].first), S_OK);
+        EXPECT_EQ(serverModule.lockCount, calls[call].second) << "after call " << call;
+    }
 
     ComPtr<IUnknown> aggregated;
     IUnknown* outer = reinterpret_cast<IUnknown*>(&factory);
