@@ -28,7 +28,7 @@ testing::AssertionResult flashesOnce(DWORD controllerProcess, int32_t command,
     call();
     // The call returns after the controller opened its windows, which live for a second.
     const size_t windows = codeWindowsOf(controllerProcess).size();
-    const bool shown = codeAppears(command, codeShownMs);
+    const bool shown = static_cast<bool>(codeAppears(command, codeShownMs));
     if (windows == 1 && shown)
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << windows << " code windows opened, the code of " << command
