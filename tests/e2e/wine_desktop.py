@@ -175,9 +175,10 @@ class Screen:
         """Whether the first slot of the tray holds anything but the taskbar's own colour."""
         x, y = TRAY_ICON
         half = ICON_SIZE // 2
-        slot = self.grab(x - half, y - half, ICON_SIZE, ICON_SIZE)
-        taskbar = self.grab(DESKTOP_WIDTH // 2, y, 1, 1)[0][0]
-        return any(pixel != taskbar for row in slot for pixel in row)
+        # One grab of the taskbar's band: the slot and the taskbar's colour from the same moment.
+        band = self.grab(0, y - half, DESKTOP_WIDTH, ICON_SIZE)
+        taskbar = band[half][DESKTOP_WIDTH // 2]
+        return any(pixel != taskbar for row in band for pixel in row[x - half:x - half + ICON_SIZE])
 
     def click(self, position, button=1):
         x, y = position
