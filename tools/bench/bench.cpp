@@ -7,12 +7,14 @@
 
 #include "decoder/code_decoder.h"
 #include "support/controller_process.h"
+#include "support/wait.h"
 
 #include <objbase.h>
 
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -142,11 +144,16 @@ class DispatchClient {
 
     bool connected() const { return object_ != nullptr; }
 
-    bool call(const wchar_t* method, short argument) {
+    // The dispatch id of the method, asked once: the calls that follow are one round trip each.
+    std::optional<DISPID> idOf(const wchar_t* method) {
         DISPID id = 0;
         LPOLESTR name = const_cast<LPOLESTR>(method);
         if (FAILED(object_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)))
-            return false;
+            return std::nullopt;
+        return id;
+    }
+
+    bool invoke(DISPID id, short argument) {
         VARIANT value;
         VariantInit(&value);
         value.vt = VT_I2;
@@ -154,6 +161,18 @@ class DispatchClient {
         DISPPARAMS parameters{&value, nullptr, 1, 0};
         return SUCCEEDED(object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                          &parameters, nullptr, nullptr, nullptr));
+    }
+
+    // A property read: the same way in and out of the server as a call, without the command.
+    bool read(DISPID id) {
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        const HRESULT answer =
+            object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result,
+                            nullptr, nullptr);
+        VariantClear(&result);
+        return SUCCEEDED(answer);
     }
 
   private:
@@ -296,12 +315,17 @@ void reportPath(ScreenTop& screen, const std::string& path, const Trigger& trigg
 
 void reportSendCode(ScreenTop& screen, DispatchClient& lumoCode) {
     FrameFigures figures;
+    const std::optional<DISPID> sendCode = lumoCode.idOf(L"SendCode");
+    if (!sendCode) {
+        printValueRow("SendCode", "GetIDsOfNames failed", "-");
+        return;
+    }
     const long pollsBefore = screen.polls();
     const double start = nowMs();
     for (int i = 0; i < frameRepetitions; ++i) {
         const short command = i % 2 ? stereoReverse : stereoNormal;
         measureOneCode(
-            screen, [&] { return lumoCode.call(L"SendCode", command); }, command, figures);
+            screen, [&] { return lumoCode.invoke(*sendCode, command); }, command, figures);
     }
     const double pollMs = (nowMs() - start) / static_cast<double>(screen.polls() - pollsBefore);
     printFrameRows("SendCode", figures);
@@ -330,18 +354,57 @@ struct Calls {
     double perSecond = 0;
 };
 
-Calls measureCalls(DispatchClient& client, const wchar_t* method) {
+// One call with the argument of the i-th call; false when it failed.
+using Call = std::function<bool(int)>;
+
+Calls measureCalls(const Call& call) {
     Calls calls;
     for (int i = 0; i < warmUpCalls; ++i)
-        client.call(method, stereoNormal);
+        call(i);
     const double start = nowMs();
     for (int i = 0; i < sustainedCalls; ++i) {
         const double before = nowMs();
-        if (!client.call(method, i % 2 ? stereoReverse : stereoNormal))
+        if (!call(i))
             break;
         calls.roundTrips.push_back(nowMs() - before);
     }
     calls.perSecond = 1000.0 * static_cast<double>(calls.roundTrips.size()) / (nowMs() - start);
+    return calls;
+}
+
+// Calls the method with stereo normal and reverse by turns.
+Calls measureMethodCalls(DispatchClient& client, const wchar_t* method) {
+    const std::optional<DISPID> id = client.idOf(method);
+    if (!id)
+        return {};
+    return measureCalls(
+        [&](int i) { return client.invoke(*id, i % 2 ? stereoReverse : stereoNormal); });
+}
+
+Calls measurePropertyReads(DispatchClient& client, const wchar_t* property) {
+    const std::optional<DISPID> id = client.idOf(property);
+    if (!id)
+        return {};
+    return measureCalls([&](int) { return client.read(*id); });
+}
+
+// Started by hand: rpcss knows the class once the server registered its class object, no registry
+// needed. The server ends with the release of its last object, so the client that connects first
+// is the one that measures; a second connection would find the server gone.
+Calls measureEmptyServerCalls() {
+    ControllerProcess server(emptyServerSwitch, ownPath());
+    std::unique_ptr<DispatchClient> empty;
+    pollUntil(
+        [&] {
+            empty = std::make_unique<DispatchClient>(emptyServerClassId);
+            return empty->connected();
+        },
+        startTimeoutMs);
+    Calls calls;
+    if (empty->connected())
+        calls = measureMethodCalls(*empty, L"Nothing");
+    empty.reset();
+    server.waitForExit(startTimeoutMs);
     return calls;
 }
 
@@ -354,46 +417,69 @@ BOOL CALLBACK countWindow(HWND window, LPARAM context) {
     return TRUE;
 }
 
+int topLevelWindowCount(DWORD processId) {
+    std::pair<DWORD, int> count{processId, 0};
+    EnumWindows(countWindow, reinterpret_cast<LPARAM>(&count));
+    return count.second;
+}
+
+// One request to the wineserver, however many windows there are: the only code windows on this
+// desktop are the controller's.
+bool codeWindowLeft() {
+    return FindWindowExA(nullptr, nullptr, codeWindowClass, nullptr) != nullptr;
+}
+
 // Wine answers GetGuiResources with 0 and the memory counters of another process with 0: the
 // driver reads the memory from /proc when it sees the marker, and the window count stands in
 // for the USER objects.
 void reportFootprint(const std::string& when, DWORD processId) {
     std::printf("# footprint %s\n", when.c_str());
     std::fflush(stdout);
-    std::pair<DWORD, int> count{processId, 0};
-    EnumWindows(countWindow, reinterpret_cast<LPARAM>(&count));
-    printValueRow("Controller top-level windows " + when, std::to_string(count.second),
-                  "back to the figure after start");
+    printValueRow("Controller top-level windows " + when,
+                  std::to_string(topLevelWindowCount(processId)), "back to the figure after start");
     Sleep(driverSamplesMs);
+}
+
+// The code windows that a burst of calls leaves, and how long after its last call the last one
+// goes. Watched at the pace of tests/support/wait.h with one wineserver request a look: asking
+// about every window of a thousand without pause would compete with the controller for the
+// wineserver and the two cores.
+void reportCodeWindowsDrain(const std::string& burst, DWORD controllerId) {
+    const int left = topLevelWindowCount(controllerId);
+    const double lastCall = nowMs();
+    const bool gone = waitUntil([] { return !codeWindowLeft(); }, windowsCloseTimeoutMs);
+    char text[160];
+    if (gone)
+        std::snprintf(text, sizeof(text), "%d open at the last call, all gone %.0f ms later", left,
+                      nowMs() - lastCall);
+    else
+        std::snprintf(text, sizeof(text), "%d open at the last call, %d after %lu ms", left,
+                      topLevelWindowCount(controllerId), windowsCloseTimeoutMs);
+    printValueRow("Controller top-level windows after " + burst, text,
+                  "no code window 1 s after the last call");
 }
 
 void reportCalls(DispatchClient& lumoCode, DWORD controllerId) {
     reportFootprint("after start", controllerId);
-    Calls baseline;
-    {
-        // Started by hand: rpcss knows the class once the server registered it, no registry needed.
-        ControllerProcess server(emptyServerSwitch, ownPath());
-        pollUntil(
-            [] {
-                DispatchClient probe(emptyServerClassId);
-                return probe.connected();
-            },
-            startTimeoutMs);
-        DispatchClient empty(emptyServerClassId);
-        if (empty.connected())
-            baseline = measureCalls(empty, L"Nothing");
-    }
-    const Calls sendCode = measureCalls(lumoCode, L"SendCode");
+    const Calls baseline = measureEmptyServerCalls();
     const Summary baselineSummary = summarize(baseline.roundTrips);
-    printSummaryRow("SendCode round trip (1000 calls in a row), ms", summarize(sendCode.roundTrips),
+    printSummaryRow("DisplayCode read round trip (the server's way in and out, no command), ms",
+                    summarize(measurePropertyReads(lumoCode, L"DisplayCode").roundTrips),
                     &baselineSummary, "<= 2 x baseline");
+    const Calls sendCode = measureMethodCalls(lumoCode, L"SendCode");
+    printSummaryRow("SendCode round trip (Invoke, 1000 calls in a row), ms",
+                    summarize(sendCode.roundTrips), &baselineSummary, "<= 2 x baseline");
     char text[160];
     std::snprintf(text, sizeof(text), "%.0f (baseline %.0f, ratio %.2f)", sendCode.perSecond,
                   baseline.perSecond,
                   baseline.perSecond > 0 ? sendCode.perSecond / baseline.perSecond : 0.0);
     printValueRow("SendCode sustained calls per second", text, ">= 0.5 x baseline");
-    pollUntil([&] { return !windowOfClass(codeWindowClass, controllerId); }, windowsCloseTimeoutMs);
-    reportFootprint("after 1000 more commands", controllerId);
+    reportCodeWindowsDrain("1000 calls in a row", controllerId);
+    reportFootprint("after 1000 more commands, code windows gone", controllerId);
+    // A second burst tells a leak (grows again) from memory the heap keeps for reuse (stays).
+    measureMethodCalls(lumoCode, L"SendCode");
+    reportCodeWindowsDrain("1000 further calls", controllerId);
+    reportFootprint("after 2000 more commands, code windows gone", controllerId);
 }
 
 // Wine's GetProcessTimes does not answer for other processes: the driver reads the CPU time and
