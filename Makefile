@@ -40,6 +40,8 @@ demo: build
 clean:
 	rm -rf $(BUILD)
 
-# The long reliability runs: 10,000 random settings states and the hostile-input tests.
+# The long reliability runs: 10,000 random settings states, the hostile-input tests and 4 clients
+# with 2,500 calls each.
 stress: build
-	ZEZIZER_FUZZ_ITERATIONS=10000 tools/run-tests $(BUILD) -R 'settings_fuzz_test|bad_input_test'
+	ZEZIZER_FUZZ_ITERATIONS=10000 ZEZIZER_STRESS_CALLS=2500 tools/run-tests $(BUILD) -V \
+		-R 'settings_fuzz_test|bad_input_test|load_stress'

@@ -48,11 +48,23 @@ bool openMainWindow() {
     return true;
 }
 
+// Automation calls arrive as posted messages, and the system hands out posted messages before
+// paints and timers. Clients calling without a pause would keep every code window from painting
+// and from closing after its second, and the exit timer from firing, for as long as they call;
+// so due paints and timers are taken first. False at the quit message, which a filtered peek
+// hands out as well.
+bool takeNextMessage(MSG& message) {
+    for (UINT firstTurn : {WM_PAINT, WM_TIMER})
+        if (PeekMessageA(&message, nullptr, firstTurn, firstTurn, PM_REMOVE))
+            return message.message != WM_QUIT;
+    return GetMessageA(&message, nullptr, 0, 0) > 0;
+}
+
 // Every window of the thread, and every call of an automation client, arrives here. The loop
 // ends with the quit message that the exit sequence's timer posts.
 void runMessageLoop() {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+    while (takeNextMessage(message))
         DispatchMessageA(&message);
 }
 

@@ -2,34 +2,46 @@
 
 namespace {
 
-struct ClassSearch {
-    const char* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectOfClass(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<ClassSearch*>(parameter);
-    if (className(window) == search->className)
-        search->found.push_back(window);
+BOOL CALLBACK collectWindow(HWND window, LPARAM parameter) {
+    reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
     return TRUE;
+}
+
+std::vector<HWND> topLevelWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+DWORD processOf(HWND window) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return owner;
 }
 
 } // namespace
 
 std::vector<HWND> topLevelWindowsOfClass(const char* wanted) {
-    ClassSearch search{wanted, {}};
-    EnumWindows(collectOfClass, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> windows;
+    for (HWND window : topLevelWindows())
+        if (className(window) == wanted)
+            windows.push_back(window);
+    return windows;
 }
 
 std::vector<HWND> topLevelWindowsOfClass(const char* wanted, DWORD processId) {
     std::vector<HWND> windows;
-    for (HWND window : topLevelWindowsOfClass(wanted)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId)
+    for (HWND window : topLevelWindowsOfClass(wanted))
+        if (processOf(window) == processId)
             windows.push_back(window);
-    }
+    return windows;
+}
+
+std::vector<HWND> topLevelWindowsOfProcess(DWORD processId) {
+    std::vector<HWND> windows;
+    for (HWND window : topLevelWindows())
+        if (processOf(window) == processId)
+            windows.push_back(window);
     return windows;
 }
 

@@ -10,6 +10,8 @@
 std::vector<HWND> topLevelWindowsOfClass(const char* className);
 // Those of them that belong to one process.
 std::vector<HWND> topLevelWindowsOfClass(const char* className, DWORD processId);
+// Every top-level window of one process.
+std::vector<HWND> topLevelWindowsOfProcess(DWORD processId);
 
 std::string windowText(HWND window);
 std::string className(HWND window);

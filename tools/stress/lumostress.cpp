@@ -21,12 +21,18 @@
 
 #include <psapi.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -40,6 +46,10 @@ constexpr DWORD finalCallMs = 30000;
 // Private memory may stay this much above its starting level (heap pages kept for reuse).
 constexpr SIZE_T privateMemorySlack = 1024 * 1024;
 constexpr int warmUpCalls = 100;
+// A code window lives one second; while the calls come, one may live this much longer before
+// the controller counts as holding its codes on the screen.
+constexpr DWORD codeWindowLifeLimitMs = 2000;
+constexpr DWORD windowWatchIntervalMs = 20;
 
 // Every command with a meaning and a few values without one.
 constexpr short commandMix[] = {1, 2, 3, 4, 5, 6, 7, 1000, 0, 8, 999, -1, 1001, -32768, 32767};
@@ -98,6 +108,21 @@ Handle startSelf(const std::string& arguments) {
     return Handle(process.hProcess);
 }
 
+// Runs a program of the system to its end; false when it did not start, end in time or succeed.
+bool runToEnd(std::string commandLine, DWORD timeoutMs) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    Handle ended(process.hProcess);
+    DWORD code = 1;
+    return WaitForSingleObject(ended.get(), timeoutMs) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(ended.get(), &code) && code == 0;
+}
+
 ComPtr<ILumoCode> connect() {
     ComPtr<ILumoCode> object;
     CoCreateInstance(CLSID_LumoCode, nullptr, CLSCTX_LOCAL_SERVER, IID_ILumoCode, object.putVoid());
@@ -148,32 +173,62 @@ int runHold(const std::string& eventName) {
     return 0;
 }
 
-struct ProcessFigures {
-    SIZE_T privateBytes = 0;
-    DWORD handles = 0;
-    DWORD gdiObjects = 0;
-    DWORD userObjects = 0;
-};
+// Under Wine another process's memory counters read 0; its Linux process, found through the
+// Z: drive's /proc by its name and this prefix, tells its anonymous resident memory instead.
+const char linuxProcFolder[] = "Z:\\proc\\";
 
-ProcessFigures figuresOf(HANDLE process) {
-    ProcessFigures figures;
-    PROCESS_MEMORY_COUNTERS_EX memory{};
-    memory.cb = sizeof(memory);
-    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                             sizeof(memory)))
-        figures.privateBytes = memory.PrivateUsage;
-    GetProcessHandleCount(process, &figures.handles);
-    figures.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
-    figures.userObjects = GetGuiResources(process, GR_USEROBJECTS);
-    return figures;
+std::string fileText(const std::string& path) {
+    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr));
+    std::string text;
+    if (file.get() == INVALID_HANDLE_VALUE)
+        return text;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
+        text.append(chunk, read);
+    return text;
 }
 
-void printFigures(const char* when, const ProcessFigures& figures) {
-    std::printf("%s: private memory %lu KiB, %lu handles, %lu GDI objects, %lu USER objects\n",
-                when, static_cast<unsigned long>(figures.privateBytes / 1024),
-                static_cast<unsigned long>(figures.handles),
-                static_cast<unsigned long>(figures.gdiObjects),
-                static_cast<unsigned long>(figures.userObjects));
+// Byte for byte, but without regard to the case of ASCII letters: Wine keeps the name as typed.
+bool holdsText(const std::string& text, const std::string& part) {
+    auto sameLetter = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    return std::search(text.begin(), text.end(), part.begin(), part.end(), sameLetter) !=
+           text.end();
+}
+
+std::optional<std::string> linuxProcessFolder(const char* programName) {
+    char prefix[MAX_PATH];
+    if (!GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH))
+        return std::nullopt;
+    const std::string ownPrefix = std::string("WINEPREFIX=") + prefix + '\0';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(linuxProcFolder) + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::optional<std::string> folder;
+    do {
+        const std::string candidate = std::string(linuxProcFolder) + found.cFileName + "\\";
+        if (found.cFileName[0] >= '1' && found.cFileName[0] <= '9' &&
+            holdsText(fileText(candidate + "cmdline"), programName) &&
+            holdsText(fileText(candidate + "environ"), ownPrefix))
+            folder = candidate;
+    } while (!folder && FindNextFileA(search, &found));
+    FindClose(search);
+    return folder;
+}
+
+SIZE_T anonymousResidentBytes(const std::string& folder) {
+    const std::string status = fileText(folder + "status");
+    const size_t line = status.find("RssAnon:");
+    if (line == std::string::npos)
+        return 0;
+    return static_cast<SIZE_T>(
+               std::strtoul(status.c_str() + line + std::strlen("RssAnon:"), nullptr, 10)) *
+           1024;
 }
 
 class Checks {
@@ -186,6 +241,162 @@ class Checks {
 
   private:
     bool failed_ = false;
+};
+
+// A root of the registry as the system's `reg export` writes it: each key's block of value
+// lines by the key's line. Nothing when the export failed.
+using RegistryExport = std::map<std::wstring, std::wstring>;
+constexpr DWORD registryExportMs = 120000;
+
+std::optional<RegistryExport> exportRegistry(const std::string& root) {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    const std::string file = std::string(folder) + "lumostress-" +
+                             std::to_string(GetCurrentProcessId()) + "-" + root + ".reg";
+    if (!runToEnd("reg export " + root + " \"" + file + "\" /y", registryExportMs))
+        return std::nullopt;
+    const std::string bytes = fileText(file);
+    DeleteFileA(file.c_str());
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    RegistryExport blocks;
+    const std::wstring blockEnd = L"\r\n\r\n";
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find(blockEnd, start), text.size());
+        const std::wstring block = text.substr(start, end - start);
+        const size_t lineEnd = std::min(block.find(L"\r\n"), block.size());
+        blocks[block.substr(0, lineEnd)] = block.substr(lineEnd);
+        start = end + blockEnd.size();
+    }
+    return blocks;
+}
+
+// The keys whose blocks differ between the two exports, other than the controller's own.
+std::vector<std::wstring> changedKeys(const RegistryExport& before, const RegistryExport& after) {
+    const std::wstring ownKey = L"[HKEY_CURRENT_USER\\Software\\Corvane\\Lumo Controller";
+    std::vector<std::wstring> changed;
+    auto note = [&](const std::wstring& key) {
+        if (key.compare(0, ownKey.size(), ownKey) != 0)
+            changed.push_back(key);
+    };
+    for (const auto& [key, values] : before) {
+        const auto now = after.find(key);
+        if (now == after.end() || now->second != values)
+            note(key);
+    }
+    for (const auto& [key, values] : after)
+        if (!before.count(key))
+            note(key);
+    return changed;
+}
+
+struct RegistrySnapshot {
+    std::optional<RegistryExport> currentUser;
+    std::optional<RegistryExport> classes;
+};
+
+RegistrySnapshot snapshotRegistry() {
+    return {exportRegistry("HKCU"), exportRegistry("HKCR")};
+}
+
+void checkRegistryUnchanged(Checks& checks, const RegistrySnapshot& before,
+                            const RegistrySnapshot& after) {
+    if (!before.currentUser || !before.classes || !after.currentUser || !after.classes) {
+        checks.check(false, "the registry exports with `reg export`");
+        return;
+    }
+    std::vector<std::wstring> changed = changedKeys(*before.currentUser, *after.currentUser);
+    for (const std::wstring& key : changedKeys(*before.classes, *after.classes))
+        changed.push_back(key);
+    for (const std::wstring& key : changed)
+        std::printf("changed: %ls\n", key.c_str());
+    checks.check(changed.empty(), "nothing in HKCU and HKCR changed but the controller's keys (" +
+                                      std::to_string(before.currentUser->size()) + " and " +
+                                      std::to_string(before.classes->size()) + " keys compared)");
+}
+
+struct ProcessFigures {
+    SIZE_T privateBytes = 0;
+    DWORD handles = 0;
+    DWORD gdiObjects = 0;
+    DWORD userObjects = 0;
+    DWORD windows = 0;
+};
+
+ProcessFigures figuresOf(HANDLE process, DWORD processId,
+                         const std::optional<std::string>& linuxFolder) {
+    ProcessFigures figures;
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof(memory);
+    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                             sizeof(memory)))
+        figures.privateBytes = memory.PrivateUsage;
+    if (figures.privateBytes == 0 && linuxFolder)
+        figures.privateBytes = anonymousResidentBytes(*linuxFolder);
+    GetProcessHandleCount(process, &figures.handles);
+    figures.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
+    figures.userObjects = GetGuiResources(process, GR_USEROBJECTS);
+    figures.windows = static_cast<DWORD>(topLevelWindowsOfProcess(processId).size());
+    return figures;
+}
+
+void printFigures(const char* when, const ProcessFigures& figures) {
+    std::printf("%s: private memory %lu KiB, %lu handles, %lu GDI objects, %lu USER objects, "
+                "%lu top-level windows\n",
+                when, static_cast<unsigned long>(figures.privateBytes / 1024),
+                static_cast<unsigned long>(figures.handles),
+                static_cast<unsigned long>(figures.gdiObjects),
+                static_cast<unsigned long>(figures.userObjects),
+                static_cast<unsigned long>(figures.windows));
+}
+
+// Watches the controller's code windows from another thread while the clients call: how many
+// there were at once and how long the longest-lived one stayed.
+class CodeWindowWatch {
+  public:
+    explicit CodeWindowWatch(DWORD processId)
+        : processId_(processId), thread_([this] { watch(); }) {}
+    ~CodeWindowWatch() { stop(); }
+    CodeWindowWatch(const CodeWindowWatch&) = delete;
+    CodeWindowWatch& operator=(const CodeWindowWatch&) = delete;
+
+    void stop() {
+        stopping_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    size_t mostAtOnce() const { return mostAtOnce_; }
+    DWORD longestLifeMs() const {
+        DWORD longest = 0;
+        for (const auto& [window, life] : lives_)
+            longest = std::max(longest, life.lastSeen - life.firstSeen);
+        return longest;
+    }
+
+  private:
+    struct Life {
+        DWORD firstSeen;
+        DWORD lastSeen;
+    };
+
+    void watch() {
+        while (!stopping_) {
+            const std::vector<HWND> windows = topLevelWindowsOfClass(codeWindowClass, processId_);
+            const DWORD now = GetTickCount();
+            mostAtOnce_ = std::max(mostAtOnce_, windows.size());
+            for (HWND window : windows)
+                lives_.try_emplace(window, Life{now, now}).first->second.lastSeen = now;
+            Sleep(windowWatchIntervalMs);
+        }
+    }
+
+    DWORD processId_;
+    std::atomic<bool> stopping_{false};
+    size_t mostAtOnce_ = 0;
+    // A handle the system hands out again would read as one long life: acceptable for a limit
+    // that only catches windows kept for seconds.
+    std::map<HWND, Life> lives_;
+    std::thread thread_;
 };
 
 struct Clients {
@@ -264,19 +475,24 @@ int runLoad(int clientCount, int calls) {
     Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
                                controllerProcess.processId()));
     const DWORD pid = controllerProcess.processId();
+    const std::optional<std::string> linuxFolder = linuxProcessFolder("ZEZIZER.exe");
     auto codeWindowsGone = [&] { return topLevelWindowsOfClass(codeWindowClass, pid).empty(); };
     const std::string eventName = "lumostress-" + std::to_string(GetCurrentProcessId());
 
-    // The first calls load the type library and register the code window class: the starting
-    // level is taken after them.
-    checks.check(runClients(1, warmUpCalls, eventName + "-warm") == 0, "warm-up calls S_OK");
+    const RegistrySnapshot registryBefore = snapshotRegistry();
+    // The first calls load the type library, register the code window class and take the heap to
+    // the size that as many clients calling at once need: the starting level is taken after them.
+    checks.check(runClients(clientCount, warmUpCalls, eventName + "-warm") == 0,
+                 "warm-up calls S_OK");
     waitUntil(codeWindowsGone, 2 * codeWindowsGoneMs);
-    const ProcessFigures before = figuresOf(process.get());
+    const ProcessFigures before = figuresOf(process.get(), pid, linuxFolder);
     printFigures("before", before);
 
     const DWORD start = GetTickCount();
+    CodeWindowWatch watch(pid);
     const std::optional<int> failed = runClients(clientCount, calls, eventName);
     const DWORD lastCall = GetTickCount();
+    watch.stop();
     const int total = clientCount * (calls + 1);
     checks.check(failed.has_value(), "every client ended (no hang)");
     checks.check(failed == 0, std::to_string(total) + " calls returned S_OK (" +
@@ -285,6 +501,10 @@ int runLoad(int clientCount, int calls) {
                 calls, static_cast<unsigned long>(lastCall - start),
                 total * 1000.0 / std::max<DWORD>(lastCall - start, 1));
 
+    std::printf("at most %zu code windows at once during the calls\n", watch.mostAtOnce());
+    checks.check(watch.longestLifeMs() <= codeWindowLifeLimitMs,
+                 "no code window stayed longer than 2000 ms while the calls came (longest " +
+                     std::to_string(watch.longestLifeMs()) + " ms)");
     const bool gone = waitUntil(codeWindowsGone, codeWindowsGoneMs);
     const DWORD goneAfter = GetTickCount() - lastCall;
     checks.check(gone, "no code window left " + std::to_string(goneAfter) +
@@ -293,10 +513,10 @@ int runLoad(int clientCount, int calls) {
     if (clientCount == static_cast<int>(std::size(finalCommands)))
         checkStoredSettings(checks);
 
-    ProcessFigures after = figuresOf(process.get());
+    ProcessFigures after = figuresOf(process.get(), pid, linuxFolder);
     waitUntil(
         [&] {
-            after = figuresOf(process.get());
+            after = figuresOf(process.get(), pid, linuxFolder);
             return after.privateBytes <= before.privateBytes + privateMemorySlack;
         },
         memorySettlesMs);
@@ -311,9 +531,11 @@ int runLoad(int clientCount, int calls) {
                                         1024) +
                          " KiB)");
     checks.check(after.handles <= before.handles, "handle count back to its starting level");
+    checks.check(after.windows <= before.windows, "window count back to its starting level");
     checks.check(after.gdiObjects <= before.gdiObjects && after.userObjects <= before.userObjects,
                  "GDI and USER object counts back to their starting level");
     checks.check(controllerProcess.exit().has_value(), "the controller ends through Exit");
+    checkRegistryUnchanged(checks, registryBefore, snapshotRegistry());
     removeServerKeys();
     return checks.allHeld() ? 0 : 1;
 }
