@@ -25,6 +25,8 @@ namespace {
 constexpr CLSID lumoCodeClassId = {
     0xcd4ee6b2, 0x6d9e, 0x4b89, {0xa4, 0x88, 0xae, 0xc7, 0xb5, 0x2e, 0x0a, 0xf8}};
 constexpr char codeWindowClass[] = "LUMOCODECLASS";
+// Measures the start-up alone, for comparing builds of the controller quickly.
+constexpr char startUpOnlySwitch[] = "--start-up-only";
 constexpr WORD trayStereoNormal = 40011;
 constexpr WPARAM hotKey1Id = 30003;
 
@@ -535,9 +537,15 @@ void runLumowatchForTheDriver() {
     CloseHandle(nul);
 }
 
+bool hasSwitch(const char* name) {
+    return std::strstr(GetCommandLineA(), name) != nullptr;
+}
+
 int runBenchmark() {
     printTableHeader();
     reportStart();
+    if (hasSwitch(startUpOnlySwitch))
+        return 0;
     {
         ControllerProcess controller;
         HWND mainWindow = controller.waitForMainWindow(startTimeoutMs);
@@ -564,10 +572,6 @@ int runBenchmark() {
         runLumowatchForTheDriver();
     }
     return 0;
-}
-
-bool hasSwitch(const char* name) {
-    return std::strstr(GetCommandLineA(), name) != nullptr;
 }
 
 } // namespace
