@@ -70,14 +70,8 @@ def wait_for_window_gone(title):
 
 
 def wait_for_window(title):
-    found = None
-
-    def shown():
-        nonlocal found
-        found = window_named(title)
-        return found is not None
-
-    if not wait_until(shown, 5):
+    found = shown_window(title)
+    if not found:
         fail(f"no window \"{title}\"")
     return found
 

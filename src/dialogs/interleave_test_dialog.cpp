@@ -4,6 +4,8 @@
 #include "dialogs/dialog_commands.h"
 #include "resource.h"
 
+#include <algorithm>
+
 namespace {
 
 // What the dialog shows and sends for one eye order.
@@ -21,21 +23,32 @@ bool isOdd(LONG row) {
     return row % 2 != 0;
 }
 
+// The template opens the test over the Properties dialog, which it owns. A window opened wholly
+// inside another of the program's windows stays black on the X screen under Wine, though it
+// paints; beside its owner, to the left as far as the work area allows, the picture shows.
+LONG leftBesideOwner(HWND dialog, const RECT& frame) {
+    RECT owner;
+    GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
+    RECT workArea;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+    return std::max(workArea.left, owner.left - (frame.right - frame.left));
+}
+
 // Each eye sees alternate scan lines, so the picture's first row must start on an odd screen
 // row for the normal eye order and on an even one for the reversed order.
-void placePictureOnRowParity(HWND dialog) {
+void placeDialog(HWND dialog) {
     POINT pictureTop{0, 0};
     ClientToScreen(GetDlgItem(dialog, IDC_TEST_PICTURE), &pictureTop);
     RECT frame;
     GetWindowRect(dialog, &frame);
     const bool wantOdd = controller.reverse == 0;
     const LONG shift = isOdd(pictureTop.y) == wantOdd ? 0 : 1;
-    MoveWindow(dialog, frame.left, frame.top + shift, frame.right - frame.left,
+    MoveWindow(dialog, leftBesideOwner(dialog, frame), frame.top + shift, frame.right - frame.left,
                frame.bottom - frame.top, TRUE);
 }
 
 INT_PTR onInitDialog(HWND dialog) {
-    placePictureOnRowParity(dialog);
+    placeDialog(dialog);
     return TRUE;
 }
 

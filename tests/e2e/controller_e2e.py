@@ -110,6 +110,29 @@ class ControllerTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: self.screen.code_rows()[0] != "R", 5),
                         "a code stays on the screen")
 
+    def watch(self):
+        watch = Watch(timeout_ms=300000)
+        self.addCleanup(watch.end)
+        self.assertTrue(watch.ready(), "lumowatch did not start")
+        return watch
+
+    def seen(self, watch, expected):
+        """Waits until lumowatch has told as many codes as expected and compares them all."""
+        told = [sighting["command"] for sighting in watch.wait_for(len(expected))]
+        self.assertEqual(told, expected)
+
+    def open_window(self, keys, title):
+        """Opens a window from the right-click menu; its X window."""
+        self.open_menu(3, "menu")
+        self.choose(*keys)
+        window = shown_window(title)
+        self.assertIsNotNone(window, f"no window \"{title}\"")
+        return window
+
+    def press_in(self, window, *keys):
+        run("xdotool", "windowfocus", window)
+        self.screen.keys(*keys)
+
     def open_menu(self, button, name):
         self.screen.click(TRAY_ICON, button)
         self.assertTrue(wait_until(lambda: len(menu_windows()) == 1, 5), "no pop-up menu")
@@ -134,31 +157,71 @@ class ControllerTest(unittest.TestCase):
         return chosen
 
 
+# The left-click menu in each mode, one item a line with "-" for a separator.
+MENU_ITEMS = {
+    0: ["Interleaved", "Over/Under", "Page Flip", "-", "Stereo - Normal", "Stereo - Reverse",
+        "Stereo - Off", "-", "LCD Mode 1", "LCD Mode 2", "LCD Mode Off"],
+    1: ["Interleaved", "Over/Under", "Page Flip", "-", "Stereo - On/Resync", "Stereo - Off", "-",
+        "LCD Mode 1", "LCD Mode 2", "LCD Mode Off"],
+    2: ["Interleaved", "Over/Under", "Page Flip", "-", "Stereo - On", "Stereo - Off", "-",
+        "LCD Mode 1", "LCD Mode 2", "LCD Mode Off"],
+}
+# Every item of the menu in every mode, chosen one after the other from Interleaved with stereo
+# off and the test passed: the mode the menu is in, the item, the code that shows (None: no code),
+# the settings stored after it and the check marks of the next menu.
+MENU_WALK = [
+    (0, "Stereo - Normal", 1, {"Active": 1, "Reverse": 0}, "x..-x..-..x"),
+    (0, "Stereo - Reverse", 2, {"Active": 1, "Reverse": 1}, "x..-.x.-..x"),
+    (0, "Stereo - Off", 1000, {"Active": 0, "Reverse": 1}, "x..-..x-..x"),
+    (0, "LCD Mode 1", 5, {"LCD Mode": 1}, "x..-..x-x.."),
+    (0, "LCD Mode 2", 6, {"LCD Mode": 2}, "x..-..x-.x."),
+    (0, "LCD Mode Off", 7, {"LCD Mode": 0}, "x..-..x-..x"),
+    (0, "Stereo - Normal", 1, {"Active": 1, "Reverse": 0}, "x..-x..-..x"),
+    # The mode that is set already: stereo goes off and the test is to be made again.
+    (0, "Interleaved", 1000, {"Mode": 0, "Active": 0, "Tested": 0}, "x..-..x-..x"),
+    (0, "Page Flip", None, {"Mode": 1, "Active": 0}, "..x-.x-..x"),
+    (1, "Stereo - On/Resync", 3, {"Active": 1}, "..x-x.-..x"),
+    (1, "Stereo - Off", 1000, {"Active": 0}, "..x-.x-..x"),
+    (1, "LCD Mode 1", 5, {"LCD Mode": 1}, "..x-.x-x.."),
+    (1, "LCD Mode 2", 6, {"LCD Mode": 2}, "..x-.x-.x."),
+    (1, "LCD Mode Off", 7, {"LCD Mode": 0}, "..x-.x-..x"),
+    (1, "Stereo - On/Resync", 3, {"Active": 1}, "..x-x.-..x"),
+    (1, "Over/Under", 1000, {"Mode": 2, "Active": 0}, ".x.-.x-..x"),
+    (2, "Stereo - On", 4, {"Active": 1}, ".x.-x.-..x"),
+    (2, "Stereo - Off", 1000, {"Active": 0}, ".x.-.x-..x"),
+    (2, "LCD Mode 1", 5, {"LCD Mode": 1}, ".x.-.x-x.."),
+    (2, "LCD Mode 2", 6, {"LCD Mode": 2}, ".x.-.x-.x."),
+    (2, "LCD Mode Off", 7, {"LCD Mode": 0}, ".x.-.x-..x"),
+    (2, "Stereo - On", 4, {"Active": 1}, ".x.-x.-..x"),
+    (2, "Interleaved", 1000, {"Mode": 0, "Active": 0}, "x..-..x-..x"),
+]
+WALKED = ("Active", "Reverse", "Tested", "Mode", "LCD Mode")
+
+
 class TrayMenu(ControllerTest):
-    def test_a_click_opens_the_menu_and_its_items_send_their_commands(self):
+    def test_every_item_of_the_left_click_menu_in_every_mode(self):
         self.store_matching({"Tested": 1})
         self.start()
-
-        # Interleaved, three stereo items with Off checked, three LCD items with Off checked.
-        self.assertEqual(self.open_menu(1, "left-click-menu"), "x..-..x-..x")
-        # Interleaved, Over/Under, Page Flip, Normal, Reverse.
-        self.choose("Down", "Down", "Down", "Down", "Down", "Return")
-        self.wait_for_code(2)
-        self.assertEqual({k: stored(CONTROLLER_KEY)[k] for k in ("Active", "Reverse")},
-                         {"Active": 1, "Reverse": 1})
-        self.no_code_on_screen()
-
-        self.assertEqual(self.open_menu(1, "left-click-menu-reversed"), "x..-.x.-..x")
-        self.choose("Down", "Down", "Down", "Return")  # Page Flip
-        self.wait_for_code(1000)
-        self.assertEqual(stored(SETTINGS_KEY)["Mode"], 1)
-        controller_values = stored(CONTROLLER_KEY)
-        self.assertEqual((controller_values["Tested"], controller_values["Active"]), (0, 0))
-        self.no_code_on_screen()
-
-        # Page Flip with stereo off: On/Resync and Off, Off checked.
-        self.assertEqual(self.open_menu(3, "right-click-menu"), "..x-.x-..x-..-.")
+        watch = self.watch()
+        expected = {"Active": 0, "Reverse": 0, "Tested": 1, "Mode": 0, "LCD Mode": 0}
+        codes = []
+        self.assertEqual(self.open_menu(1, "walk-menu"), "x..-..x-..x")
+        for step, (mode, item, code, changes, next_menu) in enumerate(MENU_WALK):
+            with self.subTest(step=step, mode=mode, item=item):
+                items = [i for i in MENU_ITEMS[mode] if i != "-"]
+                # The first Down selects the first item.
+                self.choose(*["Down"] * (items.index(item) + 1), "Return")
+                if code is not None:
+                    codes.append(code)
+                # A code is told once it has gone: the next menu opens on a clear taskbar.
+                self.seen(watch, codes)
+                expected.update(changes)
+                values = {**stored(CONTROLLER_KEY), **stored(SETTINGS_KEY)}
+                self.assertEqual({k: values[k] for k in WALKED}, expected)
+                self.assertEqual(self.open_menu(1, "walk-menu"), next_menu)
         self.choose("Escape")
+        self.assertEqual(len(watch.wait_for(len(codes) + 1, timeout=1)), len(codes),
+                         "a code showed without a command")
 
     def test_with_other_hardware_the_right_click_menu_has_only_the_window_items(self):
         self.store_matching({"Hardware": 1})
@@ -180,19 +243,110 @@ class TrayMenu(ControllerTest):
             if code:
                 self.wait_for_code(code)
                 self.no_code_on_screen()
-            dialog = None
-
-            def dialog_shown():
-                nonlocal dialog
-                dialog = window_named(title)
-                return dialog is not None
-
-            self.assertTrue(wait_until(dialog_shown, 5), f"no window \"{title}\"")
+            dialog = shown_window(title)
+            self.assertIsNotNone(dialog, f"no window \"{title}\"")
             self.shoot_desktop(name + "-dialog")
             run("xdotool", "windowfocus", dialog)
             self.screen.keys(closing)
             self.assertTrue(wait_until(lambda: window_named(title) is None, 5),
                             f"\"{title}\" stayed open")
+
+
+PROPERTIES = "Lumo Controller Properties"
+OPEN_PROPERTIES = ("Up", "Up", "Return")
+# Where the Properties dialog's controls are, in dialog units; ids of what the probe reads.
+MODE_LIST, LCD_LIST, FIRST_HOT_KEY, APPLY = (87, 42), (87, 105), (127, 144), (183, 216)
+MODE_LIST_ID, LCD_LIST_ID, FIRST_HOT_KEY_ID, FIRST_LABEL_ID = 1001, 201, 1016, 1019
+# The interleave test's OK button, in dialog units.
+TEST_OK = (92, 182)
+CTRL_F9 = 0x200 | 0x78
+
+
+class PropertiesDialog(ControllerTest):
+    def open_properties(self, watch, codes):
+        """Opens the dialog from the tray; it switches stereo off first."""
+        dialog = self.open_window(OPEN_PROPERTIES, PROPERTIES)
+        codes.append(1000)
+        self.seen(watch, codes)
+        return dialog
+
+    def close(self, window, title):
+        self.press_in(window, "Escape")
+        self.assertTrue(wait_until(lambda: window_named(title) is None, 5),
+                        f"\"{title}\" stayed open")
+
+    def test_changed_settings_are_applied_kept_and_the_new_hot_key_replaces_the_old(self):
+        self.store_matching()
+        self.start()
+        watch = self.watch()
+        codes = []
+        dialog = self.open_properties(watch, codes)
+        # Page Flip, two below Interleaved in the opened list.
+        self.screen.click_dialog(dialog, MODE_LIST)
+        self.press_in(dialog, "Down", "Down", "Return")
+        # LCD Mode 2, one above LCD Mode Off; Set sends it at once.
+        self.screen.click_dialog(dialog, LCD_LIST)
+        self.press_in(dialog, "Up", "Return", "alt+e")
+        codes.append(6)
+        self.seen(watch, codes)
+        # The hot-key control takes every key, Alt ones too: Apply is clicked.
+        self.screen.click_dialog(dialog, FIRST_HOT_KEY)
+        self.press_in(dialog, "ctrl+F9")
+        self.screen.click_dialog(dialog, APPLY)
+        self.assertTrue(wait_until(lambda: stored(SETTINGS_KEY)["Mode"] == 1, 5), "not applied")
+        self.assertEqual({k: stored(SETTINGS_KEY)[k] for k in ("Mode", "LCD Mode", "Hot-Key 1")},
+                         {"Mode": 1, "LCD Mode": 2, "Hot-Key 1": CTRL_F9})
+        self.close(dialog, PROPERTIES)
+
+        dialog = self.open_properties(watch, codes)
+        shown = controls(PROPERTIES)
+        self.assertEqual({i: shown[i] for i in (MODE_LIST_ID, LCD_LIST_ID, FIRST_HOT_KEY_ID,
+                                                FIRST_LABEL_ID)},
+                         {MODE_LIST_ID: "Page Flip", LCD_LIST_ID: "LCD Mode 2",
+                          FIRST_HOT_KEY_ID: CTRL_F9, FIRST_LABEL_ID: "Stereo - On/Resync:"})
+        self.close(dialog, PROPERTIES)
+
+        # In Page Flip the first hot-key resyncs.
+        self.screen.point_at(AWAY)
+        self.screen.keys("ctrl+F9")
+        codes.append(3)
+        self.seen(watch, codes)
+        # The old key is free: another program can hold it, and pressing it reaches only that.
+        holder = Probe("hold-hotkey", str(MOD_CONTROL), str(VK_F10))
+        try:
+            self.assertEqual(holder.answer, "held")
+            self.screen.keys("ctrl+F10")
+            self.assertEqual(holder.read_line(5), "pressed")
+        finally:
+            holder.end()
+        self.assertEqual(len(watch.wait_for(len(codes) + 1, timeout=1)), len(codes),
+                         "the old hot-key still sends")
+
+    def test_the_interleave_test_shows_its_picture_swaps_the_eyes_and_is_passed_with_ok(self):
+        self.store_matching()
+        self.start()
+        watch = self.watch()
+        codes = []
+        dialog = self.open_properties(watch, codes)
+        self.press_in(dialog, "alt+t")
+        test = shown_window("Normal Interleaved Mode")
+        self.assertIsNotNone(test, "the test did not open")
+        codes.append(1)
+        self.seen(watch, codes)
+        os.makedirs(SHOTS, exist_ok=True)
+        self.assertTrue(wait_until(lambda: self.screen.inks_shown(test), 5),
+                        f"the test picture is not on the screen: {self.shoot_desktop('test')}")
+        # The eye button is the default one.
+        self.press_in(test, "Return")
+        codes.append(2)
+        self.seen(watch, codes)
+        self.assertIsNotNone(shown_window("Reverse Interleaved Mode"), "not renamed")
+        self.screen.click_dialog(test, TEST_OK)
+        codes.append(1000)
+        self.seen(watch, codes)
+        values = stored(CONTROLLER_KEY)
+        self.assertEqual((values["Tested"], values["Active"]), (1, 0))
+        self.close(dialog, PROPERTIES)
 
 
 class HotKeys(ControllerTest):
@@ -290,7 +444,25 @@ class StartAndExit(ControllerTest):
         self.assertEqual((values["Active"], values["Reverse"], values["Tested"]), (0, 1, 1))
 
 
+    def test_exit_while_a_second_instance_starts_ends_both(self):
+        self.store_matching({"Active": 1})
+        self.start()
+        watch = self.watch()
+        self.open_menu(3, "exit-menu")
+        second = Controller()
+        try:
+            chosen = self.choose("Up", "Return")  # Exit
+            self.assertEqual(second.process.wait(timeout=10), 0)
+        finally:
+            second.end()
+        self.assertEqual(self.controller.process.wait(timeout=10), 0)
+        self.assertLessEqual(time.monotonic() - chosen, 4.0)
+        self.assertEqual([s["command"] for s in watch.wait_for(1)], [1000])
+        self.assertFalse(self.screen.icon_shown(), "the icon stayed")
+
+
 SEND_SCRIPT = os.path.join(BUILD, "tests", "scripts", "lumo_send.vbs")
+SEND_JSCRIPT = os.path.join(BUILD, "tests", "scripts", "lumo_send.js")
 # lumosend's names of the commands, in the order sent: the three that other hardware mutes first,
 # so that the first code painted after them shows that they painted nothing.
 COMMAND_NAMES = {1: "stereo-normal", 2: "stereo-reverse", 1000: "stereo-off",
@@ -307,12 +479,6 @@ class Automation(ControllerTest):
     @classmethod
     def setUpClass(cls):
         assert register_server() == 0, "RegServer failed"
-
-    def watch(self):
-        watch = Watch()
-        self.addCleanup(watch.end)
-        self.assertTrue(watch.ready(), "lumowatch did not start")
-        return watch
 
     def send_each(self, watch, hardware, send):
         painted = []
@@ -331,23 +497,28 @@ class Automation(ControllerTest):
             low, high = CODE_SECONDS
             self.assertTrue(low * 1000 <= sighting["durationMs"] <= high * 1000, sighting)
 
-    def send_each_by_both_clients(self, hardware):
+    @staticmethod
+    def script_sender(script):
+        return lambda command: 0 if run_script(script, str(command)).stdout == \
+            f"sent {command}\n" else 1
+
+    def send_each_by_every_client(self, hardware):
         self.store_matching({"Hardware": hardware})
         self.start()
         for client, sender in (
                 ("lumosend", lambda command: send(COMMAND_NAMES[command]).returncode),
-                ("script", lambda command: 0 if run_script(SEND_SCRIPT, str(command)).stdout
-                 == f"sent {command}\n" else 1)):
+                ("VBScript", self.script_sender(SEND_SCRIPT)),
+                ("JScript", self.script_sender(SEND_JSCRIPT))):
             with self.subTest(client=client):
                 watch = self.watch()
                 self.send_each(watch, hardware, sender)
                 watch.end()
 
     def test_with_the_first_hardware_every_command_paints_its_code(self):
-        self.send_each_by_both_clients(0)
+        self.send_each_by_every_client(0)
 
     def test_other_hardware_mutes_normal_reverse_and_off_but_stores_them(self):
-        self.send_each_by_both_clients(1)
+        self.send_each_by_every_client(1)
 
     def test_a_second_command_within_the_second_covers_the_first(self):
         self.store_matching()

@@ -6,8 +6,13 @@
 //                                       "pressed" for each press) until stdin closes
 //   lumo_probe keep-desktop             keep Wine's desktop up ("ready" on stdout) until stdin
 //                                       closes: Wine ends it after its last program otherwise
+//   lumo_probe controls TITLE           what the shown window of that title shows: one line
+//                                       "ID TEXT" for each control with an id, a hot-key control's
+//                                       value in hex instead of its text
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +28,8 @@ constexpr int heldHotKeyId = 1;
 
 int usage() {
     std::fputs(
-        "usage: lumo_probe wait-ready MS | post-command ID | hold-hotkey MODS VK | keep-desktop\n",
+        "usage: lumo_probe wait-ready MS | post-command ID | hold-hotkey MODS VK | keep-desktop |"
+        " controls TITLE\n",
         stderr);
     return 2;
 }
@@ -98,6 +104,45 @@ int keepDesktop() {
     return 0;
 }
 
+constexpr int controlTextSize = 256;
+constexpr int noControlId = 0xFFFF;
+
+BOOL CALLBACK printControl(HWND control, LPARAM) {
+    char className[controlTextSize] = "";
+    GetClassNameA(control, className, controlTextSize);
+    // Controls without an id of their own are fixed texts and pictures.
+    const int id = static_cast<WORD>(GetDlgCtrlID(control));
+    if (id == noControlId)
+        return TRUE;
+    if (std::strcmp(className, HOTKEY_CLASSA) == 0) {
+        std::printf("%d 0x%lX\n", id,
+                    static_cast<unsigned long>(SendMessageA(control, HKM_GETHOTKEY, 0, 0)));
+        return TRUE;
+    }
+    char text[controlTextSize] = "";
+    // A drop-down list answers another process's WM_GETTEXT with nothing: its chosen item.
+    const LRESULT chosen = SendMessageA(control, CB_GETCURSEL, 0, 0);
+    if (std::strcmp(className, WC_COMBOBOXA) != 0)
+        GetWindowTextA(control, text, controlTextSize);
+    else if (chosen != CB_ERR &&
+             SendMessageW(control, CB_GETLBTEXTLEN, chosen, 0) < controlTextSize) {
+        // Between processes the item text comes whole only in the wide form.
+        wchar_t item[controlTextSize] = L"";
+        SendMessageW(control, CB_GETLBTEXT, chosen, reinterpret_cast<LPARAM>(item));
+        WideCharToMultiByte(CP_ACP, 0, item, -1, text, controlTextSize, nullptr, nullptr);
+    }
+    std::printf("%d %s\n", id, text);
+    return TRUE;
+}
+
+int printControls(const char* title) {
+    HWND window = FindWindowA(nullptr, title);
+    if (!window)
+        return 1;
+    EnumChildWindows(window, printControl, 0);
+    return 0;
+}
+
 unsigned long number(const char* text) {
     return std::strtoul(text, nullptr, 0);
 }
@@ -113,5 +158,7 @@ int main(int argc, char** argv) {
         return holdHotKey(number(argv[2]), number(argv[3]));
     if (argc == 2 && std::strcmp(argv[1], "keep-desktop") == 0)
         return keepDesktop();
+    if (argc == 3 && std::strcmp(argv[1], "controls") == 0)
+        return printControls(argv[2]);
     return usage();
 }

@@ -31,7 +31,14 @@ AWAY = (DESKTOP_WIDTH // 3, DESKTOP_HEIGHT // 3)
 
 MENU_EXIT = 40001
 MOD_CONTROL = 2
-VK_F11 = 0x7A
+VK_F10, VK_F11 = 0x79, 0x7A
+
+# The ink of the test picture's two letters: the left eye's blue "L" and the right eye's red "R".
+LEFT_INK, RIGHT_INK = (28, 72, 168), (176, 36, 36)
+# A dialog's frame under Wine in pixels (left, top with the caption, right, bottom), and the
+# pixels of one dialog unit of MS Sans Serif 8 there, measured from the dialogs on the screen.
+DIALOG_FRAME = (3, 22, 3, 3)
+DIALOG_UNIT = (1.752, 1.623)
 
 # The display codes, one letter a row from the top: R red, G green, Y yellow, K black.
 CODES = {
@@ -151,6 +158,19 @@ class Screen:
             letters += letter
         return letters
 
+    def click_dialog(self, window, units):
+        """A click on a point of a dialog given in dialog units, as its template places controls."""
+        left, top, _, _, _ = window_geometry(window)
+        (x, y), (width, height) = units, DIALOG_UNIT
+        self.click((left - self.x + DIALOG_FRAME[0] + round(x * width),
+                    top - self.y + DIALOG_FRAME[1] + round(y * height)))
+
+    def inks_shown(self, window):
+        """Whether the test picture's two inks show in the window's part of the screen."""
+        x, y, width, height, _ = window_geometry(window)
+        pixels = {p for row in self.grab(x - self.x, y - self.y, width, height) for p in row}
+        return LEFT_INK in pixels and RIGHT_INK in pixels
+
     def icon_shown(self):
         """Whether the first slot of the tray holds anything but the taskbar's own colour."""
         x, y = TRAY_ICON
@@ -182,6 +202,30 @@ def window_named(title):
     """The X window of a shown window with the title, or None."""
     found = run("xdotool", "search", "--onlyvisible", "--name", "^" + title + "$", check=False)
     return found.stdout.split()[0] if found.stdout.split() else None
+
+
+def shown_window(title, timeout=5):
+    """The X window of the window with the title once it is shown, or None after the timeout."""
+    found = None
+
+    def shown():
+        nonlocal found
+        found = window_named(title)
+        return found is not None
+
+    wait_until(shown, timeout)
+    return found
+
+
+def controls(title):
+    """What the probe reads from the controls of a shown window: control id to text (a hot-key
+    control's value as a number)."""
+    lines = run("wine", PROBE, "controls", title).stdout.splitlines()
+    shown = {}
+    for line in lines:
+        id_text, _, text = line.partition(" ")
+        shown[int(id_text)] = int(text, 16) if text.startswith("0x") else text
+    return shown
 
 
 def menu_windows():

@@ -9,11 +9,16 @@ constexpr DWORD forcedEndMs = 5000;
 
 } // namespace
 
-std::string controllerPath() {
+std::string testProgramFolder() {
     char own[MAX_PATH];
     GetModuleFileNameA(nullptr, own, MAX_PATH);
-    std::string path = own;
-    path = path.substr(0, path.find_last_of('\\') + 1) + "..\\ZEZIZER.exe";
+    std::string folder = own;
+    folder.resize(folder.find_last_of('\\') + 1);
+    return folder;
+}
+
+std::string controllerPath() {
+    const std::string path = testProgramFolder() + "..\\ZEZIZER.exe";
     char full[MAX_PATH];
     GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
     return full;
@@ -32,30 +37,12 @@ HWND mainWindowOf(DWORD processId) {
     return nullptr;
 }
 
-ControllerProcess::ControllerProcess(const std::string& arguments, const std::string& program) {
-    std::string commandLine = "\"" + program + "\"";
-    if (!arguments.empty())
-        commandLine += " " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process_))
-        process_ = {};
-    else
-        CloseHandle(process_.hThread);
-}
+ControllerProcess::ControllerProcess(const std::string& arguments, const std::string& program)
+    : ChildProcess(commandLineOf(program, arguments)) {}
 
 ControllerProcess::~ControllerProcess() {
-    if (!started())
-        return;
-    if (running() && !exit(forcedEndMs))
-        TerminateProcess(process_.hProcess, 1);
-    WaitForSingleObject(process_.hProcess, forcedEndMs);
-    CloseHandle(process_.hProcess);
-}
-
-bool ControllerProcess::running() const {
-    return started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+    if (running())
+        exit(forcedEndMs);
 }
 
 HWND ControllerProcess::waitForMainWindow(DWORD timeoutMs) {
@@ -66,21 +53,12 @@ HWND ControllerProcess::waitForMainWindow(DWORD timeoutMs) {
 }
 
 std::optional<DWORD> ControllerProcess::waitForExit(DWORD timeoutMs, bool* mainWindowSeen) {
-    if (!started())
-        return std::nullopt;
     if (mainWindowSeen)
         *mainWindowSeen = false;
-    const bool ended = waitUntil(
-        [&] {
-            if (mainWindowSeen && mainWindowOf(processId()))
-                *mainWindowSeen = true;
-            return !running();
-        },
-        timeoutMs);
-    DWORD code = 0;
-    if (!ended || !GetExitCodeProcess(process_.hProcess, &code))
-        return std::nullopt;
-    return code;
+    return ChildProcess::waitForExit(timeoutMs, [&] {
+        if (mainWindowSeen && mainWindowOf(processId()))
+            *mainWindowSeen = true;
+    });
 }
 
 std::optional<DWORD> ControllerProcess::exit(DWORD timeoutMs) {

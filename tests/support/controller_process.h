@@ -1,6 +1,8 @@
 #pragma once
 // The real ZEZIZER.exe, started from outside as a child process of the test.
 
+#include "support/child_process.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -9,6 +11,8 @@
 inline constexpr char controllerWindowClass[] = "LUMOCNTLCLASS1";
 constexpr WORD controllerExitCommand = 40001;
 
+// The folder of the test programs, with its trailing backslash.
+std::string testProgramFolder();
 // The full path of the program beside the test programs' folder (..\ZEZIZER.exe).
 std::string controllerPath();
 
@@ -17,17 +21,11 @@ HWND mainWindowOf(DWORD processId);
 
 // A started ZEZIZER.exe. Whatever happens, it does not outlive the object: the destructor ends it
 // through Exit and, when that does not work in time, terminates it.
-class ControllerProcess {
+class ControllerProcess : public ChildProcess {
   public:
     explicit ControllerProcess(const std::string& arguments = "",
                                const std::string& program = controllerPath());
     ~ControllerProcess();
-    ControllerProcess(const ControllerProcess&) = delete;
-    ControllerProcess& operator=(const ControllerProcess&) = delete;
-
-    bool started() const { return process_.hProcess != nullptr; }
-    DWORD processId() const { return process_.dwProcessId; }
-    bool running() const;
 
     // Waits until the main window exists; null when it did not come in time.
     HWND waitForMainWindow(DWORD timeoutMs = 10000);
@@ -36,9 +34,6 @@ class ControllerProcess {
     std::optional<DWORD> waitForExit(DWORD timeoutMs, bool* mainWindowSeen = nullptr);
     // Chooses Exit on the main window and waits for the end; the exit code or nothing.
     std::optional<DWORD> exit(DWORD timeoutMs = 10000);
-
-  private:
-    PROCESS_INFORMATION process_{};
 };
 
 // Runs the program with the arguments to its end: the exit code, or nothing when it did not end.

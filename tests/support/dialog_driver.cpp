@@ -46,28 +46,6 @@ HWND createMarkerWindow() {
                            GetModuleHandleA(nullptr), nullptr);
 }
 
-struct DialogSearch {
-    DWORD process;
-    const char* title;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectDialogs(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<DialogSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->process && IsWindowVisible(window) && className(window) == dialogClass &&
-        (!search->title || windowText(window) == search->title))
-        search->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> visibleDialogs(const char* title) {
-    DialogSearch search{GetCurrentProcessId(), title, {}};
-    EnumWindows(collectDialogs, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Cancels, then confirms, whatever dialogs and message boxes are left, until none is.
 void dismissRemainingDialogs() {
     const ULONGLONG deadline = GetTickCount64() + dismissTimeoutMs;
@@ -102,6 +80,14 @@ void sendKey(WORD virtualKey, DWORD flags) {
 }
 
 } // namespace
+
+std::vector<HWND> visibleDialogs(const char* title) {
+    std::vector<HWND> found;
+    for (HWND dialog : visibleWindowsOf(GetCurrentProcessId(), dialogClass))
+        if (!title || windowText(dialog) == title)
+            found.push_back(dialog);
+    return found;
+}
 
 void driveDialog(const char* title, const std::function<void()>& open,
                  const std::function<void(HWND)>& user) {
@@ -181,6 +167,13 @@ std::string controlText(HWND dialog, int id) {
 
 bool controlEnabled(HWND dialog, int id) {
     return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+void pressChord(std::initializer_list<WORD> virtualKeys) {
+    for (WORD key : virtualKeys)
+        sendKey(key, 0);
+    for (auto key = std::rbegin(virtualKeys); key != std::rend(virtualKeys); ++key)
+        sendKey(*key, KEYEVENTF_KEYUP);
 }
 
 bool typeKeys(HWND dialog, std::initializer_list<WORD> virtualKeys) {

@@ -19,6 +19,8 @@ constexpr DWORD dialogAppearsMs = 5000;
 void driveDialog(const char* title, const std::function<void()>& open,
                  const std::function<void(HWND)>& user);
 
+// The visible dialogs of this process with the title, or (null) with any.
+std::vector<HWND> visibleDialogs(const char* title);
 // A visible dialog of this process with the title, or null when none shows up in time.
 HWND waitForDialog(const char* title, DWORD timeoutMs = dialogAppearsMs);
 
@@ -37,6 +39,10 @@ std::vector<std::string> listItems(HWND dialog, int list);
 int listSelection(HWND dialog, int list);
 std::string controlText(HWND dialog, int id);
 bool controlEnabled(HWND dialog, int id);
+
+// Presses the keys together through the system's input queue and releases them in reverse order,
+// as a user presses a hot-key.
+void pressChord(std::initializer_list<WORD> virtualKeys);
 
 // Presses and releases each key through the system's input queue once the dialog is in the
 // foreground, and returns when the dialog's thread has taken every press from its queue: false

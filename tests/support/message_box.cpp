@@ -8,21 +8,6 @@ namespace {
 
 constexpr char dialogClass[] = "#32770";
 constexpr int messageTextId = 0xFFFF;
-constexpr DWORD watchIntervalMs = 10;
-
-struct BoxSearch {
-    DWORD process;
-    std::vector<HWND> boxes;
-};
-
-BOOL CALLBACK collectDialogs(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<BoxSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->process && IsWindowVisible(window) && className(window) == dialogClass)
-        search->boxes.push_back(window);
-    return TRUE;
-}
 
 BOOL CALLBACK describeChild(HWND child, LPARAM parameter) {
     auto* box = reinterpret_cast<SeenMessageBox*>(parameter);
@@ -38,39 +23,19 @@ BOOL CALLBACK describeChild(HWND child, LPARAM parameter) {
 } // namespace
 
 MessageBoxWatcher::MessageBoxWatcher(std::vector<std::string> captions, int answer)
-    : captions_(std::move(captions)), answer_(answer), thread_([this] { watch(); }) {}
-
-MessageBoxWatcher::~MessageBoxWatcher() {
-    stopping_ = true;
-    thread_.join();
-}
+    : captions_(std::move(captions)), answer_(answer),
+      watcher_(dialogClass, [this](HWND box) { return this->answer(box); }) {}
 
 std::vector<SeenMessageBox> MessageBoxWatcher::seen() const {
     std::lock_guard guard(lock_);
     return seen_;
 }
 
-void MessageBoxWatcher::watch() {
-    while (!stopping_) {
-        BoxSearch search{GetCurrentProcessId(), {}};
-        EnumWindows(collectDialogs, reinterpret_cast<LPARAM>(&search));
-        for (HWND box : search.boxes)
-            answer(box);
-        Sleep(watchIntervalMs);
-    }
-}
-
-void MessageBoxWatcher::answer(HWND box) {
-    const std::string caption = windowText(box);
-    if (std::find(captions_.begin(), captions_.end(), caption) == captions_.end())
-        return;
-    {
-        std::lock_guard guard(lock_);
-        if (!answered_.insert(box).second)
-            return;
-    }
+bool MessageBoxWatcher::answer(HWND box) {
     SeenMessageBox seen;
-    seen.caption = caption;
+    seen.caption = windowText(box);
+    if (std::find(captions_.begin(), captions_.end(), seen.caption) == captions_.end())
+        return false;
     char text[512] = {};
     GetDlgItemTextA(box, messageTextId, text, sizeof(text));
     seen.text = text;
@@ -80,6 +45,27 @@ void MessageBoxWatcher::answer(HWND box) {
         seen_.push_back(seen);
     }
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED), 0);
+    return true;
+}
+
+testing::AssertionResult answeredOneBox(const MessageBoxWatcher& watcher, const std::string& text,
+                                        const BoxButtons& buttons, LPCSTR standardIcon) {
+    const std::vector<SeenMessageBox> boxes = watcher.seen();
+    if (boxes.size() != 1)
+        return testing::AssertionFailure() << boxes.size() << " boxes answered, not one";
+    const SeenMessageBox& box = boxes.front();
+    if (box.text != text)
+        return testing::AssertionFailure() << "the box said \"" << box.text << "\"";
+    if (!buttons.empty() && box.buttons != buttons) {
+        testing::AssertionResult failure = testing::AssertionFailure();
+        failure << "the box had the buttons";
+        for (const auto& [id, label] : box.buttons)
+            failure << " " << id << " \"" << label << "\"";
+        return failure;
+    }
+    if (standardIcon && box.icon != LoadIconA(nullptr, standardIcon))
+        return testing::AssertionFailure() << "the box showed another icon";
+    return testing::AssertionSuccess();
 }
 
 std::string defaultMessageBoxCaption() {

@@ -1,13 +1,8 @@
 #include "support/popup_menu.h"
 
-#include "support/windows.h"
-
-#include <algorithm>
-
 namespace {
 
 constexpr char popupMenuClass[] = "#32768";
-constexpr DWORD watchIntervalMs = 10;
 
 std::string describeItem(HMENU menu, UINT position) {
     char text[256] = {};
@@ -31,21 +26,6 @@ std::string describeItem(HMENU menu, UINT position) {
     return line;
 }
 
-struct MenuSearch {
-    DWORD process;
-    std::vector<HWND> menus;
-};
-
-BOOL CALLBACK collectMenus(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<MenuSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->process && IsWindowVisible(window) &&
-        className(window) == popupMenuClass)
-        search->menus.push_back(window);
-    return TRUE;
-}
-
 } // namespace
 
 std::vector<std::string> describeMenu(HMENU menu) {
@@ -56,31 +36,12 @@ std::vector<std::string> describeMenu(HMENU menu) {
     return lines;
 }
 
-PopupMenuWatcher::PopupMenuWatcher() : thread_([this] { watch(); }) {}
-
-PopupMenuWatcher::~PopupMenuWatcher() {
-    stopping_ = true;
-    thread_.join();
-}
+PopupMenuWatcher::PopupMenuWatcher()
+    : watcher_(popupMenuClass, [this](HWND menu) { return record(menu); }) {}
 
 std::vector<SeenPopupMenu> PopupMenuWatcher::seen() const {
     std::lock_guard guard(lock_);
     return seen_;
-}
-
-void PopupMenuWatcher::watch() {
-    std::vector<HWND> open;
-    while (!stopping_) {
-        MenuSearch search{GetCurrentProcessId(), {}};
-        EnumWindows(collectMenus, reinterpret_cast<LPARAM>(&search));
-        // A menu counts once for as long as it stays open.
-        std::vector<HWND> stillOpen;
-        for (HWND menu : search.menus)
-            if (std::find(open.begin(), open.end(), menu) != open.end() || record(menu))
-                stillOpen.push_back(menu);
-        open = stillOpen;
-        Sleep(watchIntervalMs);
-    }
 }
 
 bool PopupMenuWatcher::record(HWND menuWindow) {

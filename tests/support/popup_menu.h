@@ -1,12 +1,12 @@
 #pragma once
 // Reading pop-up menus back as a user sees them, and watching for the ones this process shows.
 
+#include "support/window_watcher.h"
+
 #include <windows.h>
 
-#include <atomic>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 // One line a menu item: "---" for a separator, else "Text (id)", with "[x] " in front of a
@@ -24,18 +24,13 @@ struct SeenPopupMenu {
 class PopupMenuWatcher {
   public:
     PopupMenuWatcher();
-    ~PopupMenuWatcher();
-    PopupMenuWatcher(const PopupMenuWatcher&) = delete;
-    PopupMenuWatcher& operator=(const PopupMenuWatcher&) = delete;
 
     std::vector<SeenPopupMenu> seen() const;
 
   private:
-    void watch();
     bool record(HWND menuWindow);
 
-    std::atomic<bool> stopping_{false};
     mutable std::mutex lock_;
     std::vector<SeenPopupMenu> seen_;
-    std::thread thread_;
+    WindowWatcher watcher_; // last: it stops first
 };

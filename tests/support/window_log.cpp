@@ -17,9 +17,10 @@ std::string classOf(const CREATESTRUCTA& create) {
 
 } // namespace
 
-WindowLog::WindowLog(const char* refusedClass)
+WindowLog::WindowLog(const char* refusedClass, const char* refusedTitle)
     : hook_(SetWindowsHookExA(WH_CBT, onCbt, nullptr, GetCurrentThreadId())),
-      refused_(refusedClass ? refusedClass : "") {
+      refusedClass_(refusedClass ? refusedClass : ""),
+      refusedTitle_(refusedTitle ? refusedTitle : "") {
     activeLog = this;
 }
 
@@ -42,8 +43,12 @@ std::vector<std::string> WindowLog::createdOf(const std::vector<std::string>& cl
 
 LRESULT CALLBACK WindowLog::onCbt(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && activeLog) {
-        const std::string name = classOf(*reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs);
-        if (!activeLog->refused_.empty() && name == activeLog->refused_)
+        const CREATESTRUCTA& create = *reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+        const std::string name = classOf(create);
+        const bool titled = create.lpszName && !IS_INTRESOURCE(create.lpszName);
+        if ((!activeLog->refusedClass_.empty() && name == activeLog->refusedClass_) ||
+            (titled && !activeLog->refusedTitle_.empty() &&
+             activeLog->refusedTitle_ == create.lpszName))
             return 1;
         activeLog->created_.push_back(name);
     }

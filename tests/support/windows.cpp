@@ -2,47 +2,45 @@
 
 namespace {
 
-BOOL CALLBACK collectWindow(HWND window, LPARAM parameter) {
-    reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
+struct WindowSearch {
+    const char* className; // null: any
+    DWORD processId;       // 0: any
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectWindows(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if ((!search->processId || owner == search->processId) &&
+        (!search->visibleOnly || IsWindowVisible(window)) &&
+        (!search->className || className(window) == search->className))
+        search->found.push_back(window);
     return TRUE;
 }
 
-std::vector<HWND> topLevelWindows() {
-    std::vector<HWND> windows;
-    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
-    return windows;
-}
-
-DWORD processOf(HWND window) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    return owner;
+std::vector<HWND> windowsFound(WindowSearch search) {
+    EnumWindows(collectWindows, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 } // namespace
 
 std::vector<HWND> topLevelWindowsOfClass(const char* wanted) {
-    std::vector<HWND> windows;
-    for (HWND window : topLevelWindows())
-        if (className(window) == wanted)
-            windows.push_back(window);
-    return windows;
+    return windowsFound({wanted, 0, false, {}});
 }
 
 std::vector<HWND> topLevelWindowsOfClass(const char* wanted, DWORD processId) {
-    std::vector<HWND> windows;
-    for (HWND window : topLevelWindowsOfClass(wanted))
-        if (processOf(window) == processId)
-            windows.push_back(window);
-    return windows;
+    return windowsFound({wanted, processId, false, {}});
 }
 
 std::vector<HWND> topLevelWindowsOfProcess(DWORD processId) {
-    std::vector<HWND> windows;
-    for (HWND window : topLevelWindows())
-        if (processOf(window) == processId)
-            windows.push_back(window);
-    return windows;
+    return windowsFound({nullptr, processId, false, {}});
+}
+
+std::vector<HWND> visibleWindowsOf(DWORD processId, const char* wanted) {
+    return windowsFound({wanted, processId, true, {}});
 }
 
 std::string windowText(HWND window) {

@@ -12,6 +12,8 @@ std::vector<HWND> topLevelWindowsOfClass(const char* className);
 std::vector<HWND> topLevelWindowsOfClass(const char* className, DWORD processId);
 // Every top-level window of one process.
 std::vector<HWND> topLevelWindowsOfProcess(DWORD processId);
+// The visible top-level windows of one process, of one class or (null) of any.
+std::vector<HWND> visibleWindowsOf(DWORD processId, const char* className = nullptr);
 
 std::string windowText(HWND window);
 std::string className(HWND window);

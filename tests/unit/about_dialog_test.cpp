@@ -4,6 +4,7 @@
 #include "dialogs/about_dialog.h"
 #include "resource.h"
 #include "settings/settings_store.h"
+#include "support/fresh_controller.h"
 #include "support/dialog_driver.h"
 #include "support/wait.h"
 
@@ -17,10 +18,7 @@ constexpr char aboutTitle[] = "About Lumo Controller";
 
 class AboutBox : public testing::Test {
   protected:
-    void SetUp() override {
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
-    }
+    void SetUp() override { startFreshController(); }
 
     // Runs the box's template with its procedure and returns the box's result.
     static INT_PTR runAbout(const std::function<void(HWND)>& user) {

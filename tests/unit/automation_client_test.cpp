@@ -1,116 +1,48 @@
 // Clients in other processes drive the running controller through ZEZIZER.LumoCode: this test
 // program early- and late-bound, and script clients run by the system's script host.
 
-#include "server/com_ptr.h"
-#include "support/code_table.h"
-#include "support/controller_process.h"
+#include "support/child_process.h"
 #include "support/code_on_screen.h"
-#include "support/registry.h"
-#include "support/server_keys.h"
-#include "support/wait.h"
-#include "support/windows.h"
+#include "support/code_table.h"
+#include "support/out_of_process_server.h"
 #include "zezizer.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 
-constexpr char codeWindowClass[] = "LUMOCODECLASS";
 constexpr DWORD codeShownMs = 2000;
-constexpr DWORD codeWindowsGoneMs = 3000;
 constexpr DWORD scriptEndsMs = 60000;
 
 std::vector<HWND> codeWindowsOf(DWORD processId) {
-    std::vector<HWND> windows;
-    for (HWND window : topLevelWindowsOfClass(codeWindowClass)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId)
-            windows.push_back(window);
-    }
-    return windows;
+    return topLevelWindowsOfClass(controllerCodeWindowClass, processId);
 }
 
-// What one client call put on the screen: the code windows it opened and whether the command's
-// code was seen on the top rows.
-struct Flash {
-    size_t windows;
-    bool codeShown;
-};
-
-Flash flashOf(DWORD controllerProcess, int32_t command, const std::function<void()>& call) {
-    waitUntil([&] { return codeWindowsOf(controllerProcess).empty(); }, codeWindowsGoneMs);
+// Whether one client call made the controller open one code window and show the command's code.
+testing::AssertionResult flashesOnce(DWORD controllerProcess, int32_t command,
+                                     const std::function<void()>& call) {
+    waitForNoCodeWindows(controllerProcess);
     call();
     // The call returns after the controller opened its windows, which live for a second.
-    Flash flash{codeWindowsOf(controllerProcess).size(), false};
-    flash.codeShown = codeAppears(command, codeShownMs);
-    return flash;
+    const size_t windows = codeWindowsOf(controllerProcess).size();
+    const bool shown = static_cast<bool>(codeAppears(command, codeShownMs));
+    if (windows == 1 && shown)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << windows << " code windows opened, the code of " << command
+                                       << (shown ? " shown" : " not shown");
 }
 
 std::optional<uint32_t> storedSetting(const char* name) {
-    const std::optional<StoredValue> stored = readValue(testControllerKey, name);
-    return stored ? stored->dword() : std::nullopt;
-}
-
-struct VisibleWindowCount {
-    DWORD processId;
-    size_t count;
-};
-
-BOOL CALLBACK countVisibleWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<VisibleWindowCount*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window))
-        ++search->count;
-    return TRUE;
-}
-
-// Visible top-level windows of the process, the code windows among them.
-size_t visibleWindowsOf(DWORD processId) {
-    VisibleWindowCount search{processId, 0};
-    EnumWindows(countVisibleWindow, reinterpret_cast<LPARAM>(&search));
-    return search.count;
-}
-
-template <class Interface> ComPtr<Interface> createInController(const IID& iid) {
-    ComPtr<Interface> object;
-    EXPECT_EQ(
-        CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, iid, object.putVoid()),
-        S_OK);
-    return object;
-}
-
-HRESULT invoke(IDispatch* object, DISPID member, WORD flags, std::vector<VARIANT> arguments,
-               VARIANT* result = nullptr) {
-    DISPID namedPut = DISPID_PROPERTYPUT;
-    DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-        parameters.rgdispidNamedArgs = &namedPut;
-        parameters.cNamedArgs = 1;
-    }
-    return object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result,
-                          nullptr, nullptr);
-}
-
-VARIANT shortArgument(short value) {
-    VARIANT argument;
-    VariantInit(&argument);
-    V_VT(&argument) = VT_I2;
-    V_I2(&argument) = value;
-    return argument;
+    return readDword(testControllerKey, name);
 }
 
 std::optional<short> getByDispatch(IDispatch* object) {
     VARIANT result;
     VariantInit(&result);
-    if (FAILED(invoke(object, 2, DISPATCH_PROPERTYGET, {}, &result)) || V_VT(&result) != VT_I2)
+    if (FAILED(invoke(object, 2, DISPATCH_PROPERTYGET, {}, {}, &result)) || V_VT(&result) != VT_I2)
         return std::nullopt;
     return V_I2(&result);
 }
@@ -122,51 +54,18 @@ std::optional<short> getEarlyBound(ILumoCode* object) {
     return value;
 }
 
-// One registered server and one running controller for every client test; the settings start
-// from the defaults (stereo off, normal order).
-class AutomationClient : public testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        CoInitialize(nullptr);
-        removeServerKeys();
-        deleteCorvaneKey();
-        registration_ = new ServerRegistration;
-        controller_ = new ControllerProcess;
-        controller_->waitForMainWindow();
-    }
-    static void TearDownTestSuite() {
-        delete controller_;
-        delete registration_;
-        removeServerKeys();
-        CoUninitialize();
-    }
-    void SetUp() override {
-        ASSERT_TRUE(registration_->succeeded());
-        ASSERT_NE(mainWindowOf(controller_->processId()), nullptr);
-    }
-
-    static DWORD controllerProcess() { return controller_->processId(); }
-
-    static ServerRegistration* registration_;
-    static ControllerProcess* controller_;
-};
-
-ServerRegistration* AutomationClient::registration_ = nullptr;
-ControllerProcess* AutomationClient::controller_ = nullptr;
+using AutomationClient = OutOfProcessServer;
 
 TEST_F(AutomationClient, SendCodeStoresTheStateAndFlashesTheCommandsCode) {
     auto lumoCode = createInController<ILumoCode>(IID_ILumoCode);
     ASSERT_TRUE(lumoCode);
-    Flash normal = flashOf(controllerProcess(), 1, [&] { EXPECT_EQ(lumoCode->SendCode(1), S_OK); });
-    EXPECT_EQ(normal.windows, 1u);
-    EXPECT_TRUE(normal.codeShown);
+    EXPECT_TRUE(
+        flashesOnce(controllerProcess(), 1, [&] { EXPECT_EQ(lumoCode->SendCode(1), S_OK); }));
     EXPECT_EQ(storedSetting("Active"), 1u);
     EXPECT_EQ(storedSetting("Reverse"), 0u);
 
-    Flash reverse =
-        flashOf(controllerProcess(), 2, [&] { EXPECT_EQ(lumoCode->SendCode(2), S_OK); });
-    EXPECT_EQ(reverse.windows, 1u);
-    EXPECT_TRUE(reverse.codeShown);
+    EXPECT_TRUE(
+        flashesOnce(controllerProcess(), 2, [&] { EXPECT_EQ(lumoCode->SendCode(2), S_OK); }));
     EXPECT_EQ(storedSetting("Active"), 1u);
     EXPECT_EQ(storedSetting("Reverse"), 1u);
     EXPECT_EQ(getEarlyBound(lumoCode.get()), 0) << "SendCode changed the stored DisplayCode";
@@ -177,13 +76,10 @@ TEST_F(AutomationClient, DisplayCodeKeepsItsValueAndSendsItOncePerPut) {
     ASSERT_TRUE(lumoCode);
     EXPECT_EQ(getEarlyBound(lumoCode.get()), 0);
 
-    Flash put = flashOf(controllerProcess(), 3, [&] { lumoCode->put_DisplayCode(3); });
-    EXPECT_EQ(put.windows, 1u);
-    EXPECT_TRUE(put.codeShown);
+    EXPECT_TRUE(flashesOnce(controllerProcess(), 3, [&] { lumoCode->put_DisplayCode(3); }));
     EXPECT_EQ(getEarlyBound(lumoCode.get()), 3);
 
-    Flash lcd = flashOf(controllerProcess(), 5, [&] { lumoCode->SendCode(5); });
-    EXPECT_TRUE(lcd.codeShown);
+    EXPECT_TRUE(flashesOnce(controllerProcess(), 5, [&] { lumoCode->SendCode(5); }));
     EXPECT_EQ(storedSetting("Active"), 1u);
     EXPECT_EQ(getEarlyBound(lumoCode.get()), 3);
 }
@@ -201,27 +97,25 @@ TEST_F(AutomationClient, EveryObjectKeepsItsOwnDisplayCode) {
 TEST_F(AutomationClient, TestDialogSucceedsAndShowsNothing) {
     auto lumoCode = createInController<ILumoCode>(IID_ILumoCode);
     ASSERT_TRUE(lumoCode);
-    waitUntil([&] { return codeWindowsOf(controllerProcess()).empty(); }, codeWindowsGoneMs);
-    const size_t before = visibleWindowsOf(controllerProcess());
+    waitForNoCodeWindows(controllerProcess());
+    const size_t before = visibleWindowsOf(controllerProcess()).size();
     EXPECT_EQ(lumoCode->TestDialog(), S_OK);
-    EXPECT_EQ(visibleWindowsOf(controllerProcess()), before);
+    EXPECT_EQ(visibleWindowsOf(controllerProcess()).size(), before);
 }
 
 TEST_F(AutomationClient, LateBoundCallsByDispidBehaveAsTheEarlyBoundOnes) {
     auto lumoCode = createInController<IDispatch>(IID_IDispatch);
     ASSERT_TRUE(lumoCode);
-    Flash sent = flashOf(controllerProcess(), 4, [&] {
+    EXPECT_TRUE(flashesOnce(controllerProcess(), 4, [&] {
         EXPECT_EQ(invoke(lumoCode.get(), 1, DISPATCH_METHOD, {shortArgument(4)}), S_OK);
-    });
-    EXPECT_EQ(sent.windows, 1u);
-    EXPECT_TRUE(sent.codeShown);
+    }));
     EXPECT_EQ(getByDispatch(lumoCode.get()), 0);
 
-    Flash put = flashOf(controllerProcess(), 1000, [&] {
-        EXPECT_EQ(invoke(lumoCode.get(), 2, DISPATCH_PROPERTYPUT, {shortArgument(1000)}), S_OK);
-    });
-    EXPECT_EQ(put.windows, 1u);
-    EXPECT_TRUE(put.codeShown);
+    EXPECT_TRUE(flashesOnce(controllerProcess(), 1000, [&] {
+        EXPECT_EQ(invoke(lumoCode.get(), 2, DISPATCH_PROPERTYPUT, {shortArgument(1000)},
+                         {DISPID_PROPERTYPUT}),
+                  S_OK);
+    }));
     EXPECT_EQ(storedSetting("Active"), 0u);
     EXPECT_EQ(getByDispatch(lumoCode.get()), 1000);
 
@@ -258,55 +152,16 @@ class FlashWatch {
 // program of the host's name), watching the screen meanwhile; its output, or nothing when it did
 // not end in time.
 std::optional<std::string> runScript(const std::string& script, FlashWatch& watch) {
-    char own[MAX_PATH];
-    GetModuleFileNameA(nullptr, own, MAX_PATH);
-    std::string folder = own;
-    folder = folder.substr(0, folder.find_last_of('\\')) + "\\scripts";
-
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+    ChildProcess host("cscript.exe //nologo " + script, testProgramFolder() + "scripts");
+    if (!host.waitForExit(scriptEndsMs, [&] { watch.look(); }))
         return std::nullopt;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    std::string commandLine = "cscript.exe //nologo " + script;
-    PROCESS_INFORMATION process{};
-    const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, folder.c_str(), &startup, &process);
-    CloseHandle(writeEnd);
-    bool ended = false;
-    std::string output;
-    if (started) {
-        ended = waitUntil(
-            [&] {
-                watch.look();
-                return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-            },
-            scriptEndsMs);
-        if (!ended)
-            TerminateProcess(process.hProcess, 1);
-        char buffer[512];
-        DWORD read = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read)
-            output.append(buffer, read);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(readEnd);
-    if (!ended)
-        return std::nullopt;
-    return output;
+    return host.output() + host.errors();
 }
 
 class ScriptClient : public AutomationClient, public testing::WithParamInterface<const char*> {};
 
 TEST_P(ScriptClient, CreatesTheObjectByNameAndDrivesTheController) {
-    waitUntil([&] { return codeWindowsOf(controllerProcess()).empty(); }, codeWindowsGoneMs);
+    waitForNoCodeWindows(controllerProcess());
     FlashWatch watch(controllerProcess());
     const std::optional<std::string> output = runScript(GetParam(), watch);
     ASSERT_TRUE(output.has_value()) << "the script did not end";
@@ -326,10 +181,6 @@ TEST_P(ScriptClient, CreatesTheObjectByNameAndDrivesTheController) {
 INSTANTIATE_TEST_SUITE_P(VBScriptAndJScript, ScriptClient,
                          testing::Values("lumo_code_client.vbs", "lumo_code_client.js"));
 
-} // namespace
-
-namespace {
-
 // A running controller whose server was never registered: the class object serves clients, but
 // without the registered type library no call by name or DISPID can be made.
 class UnregisteredServer : public testing::Test {
@@ -348,26 +199,21 @@ class UnregisteredServer : public testing::Test {
 };
 
 TEST_F(UnregisteredServer, LateBoundCallsFailUntilTheServerIsRegistered) {
-    ComPtr<IDispatch> lumoCode;
-    ASSERT_EQ(CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                               lumoCode.putVoid()),
-              S_OK);
+    auto lumoCode = createInController<IDispatch>(IID_IDispatch);
+    ASSERT_TRUE(lumoCode);
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"SendCode")};
     DISPID found = 0;
     EXPECT_TRUE(FAILED(lumoCode->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &found)));
-    Flash refused = flashOf(controller_.processId(), 2, [&] {
-        EXPECT_TRUE(FAILED(invoke(lumoCode.get(), 1, DISPATCH_METHOD, {shortArgument(2)})));
-    });
-    EXPECT_EQ(refused.windows, 0u);
+    waitForNoCodeWindows(controller_.processId());
+    EXPECT_TRUE(FAILED(invoke(lumoCode.get(), 1, DISPATCH_METHOD, {shortArgument(2)})));
+    EXPECT_TRUE(codeWindowsOf(controller_.processId()).empty());
 
     ASSERT_EQ(runController("/RegServer"), 0u);
     EXPECT_EQ(lumoCode->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &found), S_OK);
     EXPECT_EQ(found, 1);
-    Flash sent = flashOf(controller_.processId(), 2, [&] {
+    EXPECT_TRUE(flashesOnce(controller_.processId(), 2, [&] {
         EXPECT_EQ(invoke(lumoCode.get(), 1, DISPATCH_METHOD, {shortArgument(2)}), S_OK);
-    });
-    EXPECT_EQ(sent.windows, 1u);
-    EXPECT_TRUE(sent.codeShown);
+    }));
 }
 
 } // namespace

@@ -5,19 +5,11 @@
 #include "app/command_line.h"
 #include "code/controller_state.h"
 #include "server/lumo_code.h"
-#include "server/server_classes.h"
-#include "server/server_module.h"
-#include "server/server_registration.h"
+#include "support/child_process.h"
 #include "support/code_on_screen.h"
-#include "support/controller_process.h"
-#include "support/server_keys.h"
-#include "support/wait.h"
-#include "support/windows.h"
-#include "zezizer.h"
-
 #include "support/in_process_server.h"
-
-#include <gtest/gtest.h>
+#include "support/out_of_process_server.h"
+#include "zezizer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,9 +19,7 @@
 
 namespace {
 
-constexpr char codeWindowClass[] = "LUMOCODECLASS";
 constexpr DWORD clientCallingMs = 10000;
-constexpr DWORD codeWindowsGoneMs = 3000;
 
 // An answer that says the call never reached a living server, or the server died in it.
 bool serverLost(HRESULT result) {
@@ -38,29 +28,11 @@ bool serverLost(HRESULT result) {
 }
 
 VARIANT argumentOf(VARTYPE type, void* byReference = nullptr) {
-    VARIANT argument;
-    VariantInit(&argument);
+    VARIANT argument{};
     V_VT(&argument) = type;
     if (type & VT_BYREF)
         V_BYREF(&argument) = byReference;
     return argument;
-}
-
-HRESULT invoke(IDispatch* object, DISPID member, WORD flags, std::vector<VARIANT> arguments,
-               std::vector<DISPID> named = {}) {
-    DISPPARAMS parameters{arguments.data(), named.data(), static_cast<UINT>(arguments.size()),
-                          static_cast<UINT>(named.size())};
-    VARIANT result;
-    VariantInit(&result);
-    UINT argumentError = 0;
-    EXCEPINFO exception{};
-    const HRESULT answer = object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
-                                          &result, &exception, &argumentError);
-    VariantClear(&result);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    return answer;
 }
 
 // The automation types that a VARIANT can carry by value.
@@ -72,56 +44,20 @@ std::vector<VARTYPE> variantTypes() {
     return types;
 }
 
-// One registered server and one running controller; this program is a client in another process.
-class HostileClients : public testing::Test {
+class HostileClients : public OutOfProcessServer {
   protected:
-    static void SetUpTestSuite() {
-        CoInitialize(nullptr);
-        removeServerKeys();
-        registration_ = new ServerRegistration;
-        controller_ = new ControllerProcess;
-        controller_->waitForMainWindow();
-    }
-    static void TearDownTestSuite() {
-        delete controller_;
-        delete registration_;
-        removeServerKeys();
-        CoUninitialize();
-    }
-    void SetUp() override {
-        ASSERT_TRUE(registration_->succeeded());
-        ASSERT_NE(mainWindowOf(controller_->processId()), nullptr);
-    }
-
-    static ComPtr<IDispatch> connect() {
-        ComPtr<IDispatch> object;
-        EXPECT_EQ(CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                   object.putVoid()),
-                  S_OK);
-        return object;
-    }
-
     // A fresh client still gets S_OK from SendCode and the code on the screen.
     static void expectStillFlashes(short command) {
-        waitUntil(
-            [] {
-                return topLevelWindowsOfClass(codeWindowClass, controller_->processId()).empty();
-            },
-            codeWindowsGoneMs);
-        ComPtr<ILumoCode> object;
-        ASSERT_EQ(CoCreateInstance(guidOf(classIdText), nullptr, CLSCTX_LOCAL_SERVER, IID_ILumoCode,
-                                   object.putVoid()),
-                  S_OK);
+        waitForNoCodeWindows(controllerProcess());
+        auto object = createInController<ILumoCode>(IID_ILumoCode);
+        ASSERT_TRUE(object);
         EXPECT_EQ(object->SendCode(command), S_OK);
         EXPECT_TRUE(codeAppears(command));
     }
-
-    static inline ServerRegistration* registration_ = nullptr;
-    static inline ControllerProcess* controller_ = nullptr;
 };
 
 TEST_F(HostileClients, InvokeOfEveryShapeGetsSOkOrAnErrorCodeAndTheServerStaysUp) {
-    ComPtr<IDispatch> object = connect();
+    auto object = createInController<IDispatch>(IID_IDispatch);
     ASSERT_TRUE(object);
     const WORD flagSets[] = {DISPATCH_METHOD,         DISPATCH_PROPERTYGET,
                              DISPATCH_PROPERTYPUT,    DISPATCH_METHOD | DISPATCH_PROPERTYGET,
@@ -175,48 +111,27 @@ TEST_F(HostileClients, InvokeOfEveryShapeGetsSOkOrAnErrorCodeAndTheServerStaysUp
     expectStillFlashes(LcdMode1);
 }
 
-// A client's helper process that calls without end or keeps its object without end.
-class ClientProcess {
+// The event through which a client's helper says that it is calling.
+struct CallingEvent {
+    explicit CallingEvent(const std::string& name)
+        : name(name), handle(CreateEventA(nullptr, TRUE, FALSE, name.c_str())) {}
+    ~CallingEvent() { CloseHandle(handle); }
+    CallingEvent(const CallingEvent&) = delete;
+    CallingEvent& operator=(const CallingEvent&) = delete;
+
+    std::string name;
+    HANDLE handle;
+};
+
+// A client's helper process that calls without end or keeps its object without end; its event
+// is made before it starts.
+class ClientProcess : private CallingEvent, public ChildProcess {
   public:
-    explicit ClientProcess(const char* mode)
-        : name_("bad-input-client-" + std::to_string(GetTickCount()) + mode),
-          calling_(CreateEventA(nullptr, TRUE, FALSE, name_.c_str())) {
-        std::string commandLine = "\"";
-        commandLine.append(programPath()).append("\" ").append(mode).append(" ").append(name_);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &startup, &process_))
-            CloseHandle(process_.hThread);
-    }
-    ~ClientProcess() {
-        terminate();
-        CloseHandle(calling_);
-    }
-    ClientProcess(const ClientProcess&) = delete;
-    ClientProcess& operator=(const ClientProcess&) = delete;
+    explicit ClientProcess(const std::string& mode)
+        : CallingEvent("bad-input-client-" + std::to_string(GetTickCount()) + mode),
+          ChildProcess(commandLineOf(testProgramFolder() + "lumostress.exe", mode + " " + name)) {}
 
-    bool calling() const { return WaitForSingleObject(calling_, clientCallingMs) == WAIT_OBJECT_0; }
-    void terminate() {
-        if (!process_.hProcess)
-            return;
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, clientCallingMs);
-        CloseHandle(std::exchange(process_.hProcess, nullptr));
-    }
-
-  private:
-    static std::string programPath() {
-        char own[MAX_PATH];
-        GetModuleFileNameA(nullptr, own, MAX_PATH);
-        std::string path = own;
-        path.resize(path.find_last_of('\\') + 1);
-        return path.append("lumostress.exe");
-    }
-
-    std::string name_;
-    HANDLE calling_;
-    PROCESS_INFORMATION process_{};
+    bool calling() const { return WaitForSingleObject(handle, clientCallingMs) == WAIT_OBJECT_0; }
 };
 
 TEST_F(HostileClients, AClientKilledInACallAndOneThatNeverLetsGoLeaveTheControllerWorking) {
@@ -273,10 +188,7 @@ class HostilePropertyBag final : public IPropertyBag {
 
 class DamagedControls : public InProcessServer {
   protected:
-    void TearDown() override {
-        for (HWND window : topLevelWindowsOfClass(codeWindowClass, GetCurrentProcessId()))
-            DestroyWindow(window);
-    }
+    void TearDown() override { closeCodeWindows(); }
     template <class Interface> static ComPtr<Interface> create(const IID& iid) {
         ComPtr<Interface> object;
         EXPECT_EQ(createLumoCode(iid, object.putVoid()), S_OK);
@@ -407,8 +319,6 @@ TEST(BadCommandLines, TheRealProgramNeverCrashesOnAdversarialLines) {
         EXPECT_TRUE(first.running());
         EXPECT_EQ(first.exit(), 0u);
     }
-    EXPECT_EQ(runController("/rEgSeRvEr"), 0u);
-    EXPECT_EQ(runController("-UNREGSERVER"), 0u);
     removeServerKeys();
     CoUninitialize();
 }

@@ -5,18 +5,18 @@
 #include "code/controller_state.h"
 #include "settings/error_codes.h"
 #include "settings/settings_store.h"
-#include "support/code_table.h"
+#include "support/code_on_screen.h"
 #include "support/message_box.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
-#include "support/screen.h"
 #include "support/wait.h"
 #include "support/window_log.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -34,23 +34,11 @@ const std::vector<CommandEffect> commandEffects{
     {5, 0, 1, 1, false}, {6, 0, 1, 2, false}, {7, 0, 1, 0, false}, {1000, 0, 1, 2, true},
 };
 
-const ExpectedCode& expectedCodeOf(int32_t command) {
-    return *std::find_if(expectedCodes.begin(), expectedCodes.end(),
-                         [&](const ExpectedCode& code) { return code.command == command; });
-}
-
-uint32_t stored(const char* key, const char* name) {
-    auto value = readValue(key, name);
-    return value && value->dword() ? *value->dword() : 0xDEADBEEF;
-}
-
 class Commands : public testing::Test {
   protected:
     void SetUp() override {
         closeCodeWindows();
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         makeVersionText();
         controller.reverse = 1;
         controller.lcdMode = 2;
@@ -59,27 +47,6 @@ class Commands : public testing::Test {
     void TearDown() override {
         closeCodeWindows();
         deleteCorvaneKey();
-    }
-
-    static void closeCodeWindows() {
-        for (HWND window : topLevelWindowsOfClass(codeWindowClassName))
-            DestroyWindow(window);
-    }
-
-    // The code on the top rows of the screen, once the newest code window has painted.
-    static void expectCodeOnScreen(int32_t command) {
-        const ExpectedCode& code = expectedCodeOf(command);
-        ASSERT_TRUE(waitUntil(
-            [] {
-                auto windows = topLevelWindowsOfClass(codeWindowClassName);
-                return !windows.empty() && !GetUpdateRect(windows.front(), nullptr, FALSE);
-            },
-            2000));
-        const int rows = static_cast<int>(code.rows.size());
-        Capture screen = Capture::screen(GetSystemMetrics(SM_CXSCREEN), rows);
-        for (int y = 0; y < rows; ++y)
-            EXPECT_EQ(screen.firstMismatch(y, colourOfLetter(code.rows[y])), -1)
-                << "command " << command << ", row " << y;
     }
 };
 
@@ -92,14 +59,14 @@ TEST_F(Commands, EachCommandChangesTheStateStoresItAndFlashesItsCode) {
         EXPECT_EQ(controller.active, effect.active) << "command " << effect.command;
         EXPECT_EQ(controller.reverse, effect.reverse) << "command " << effect.command;
         EXPECT_EQ(controller.lcdMode, effect.lcdMode) << "command " << effect.command;
-        EXPECT_EQ(stored(testControllerKey, "Active"), uint32_t(effect.active));
-        EXPECT_EQ(stored(testControllerKey, "Reverse"), uint32_t(effect.reverse));
-        EXPECT_EQ(stored(testSettingsKey, "LCD Mode"), uint32_t(effect.lcdMode));
-        EXPECT_EQ(stored(testSettingsKey, "Hot-Key 1"), 633u) << "not every field was stored";
+        EXPECT_EQ(readDword(testControllerKey, "Active"), uint32_t(effect.active));
+        EXPECT_EQ(readDword(testControllerKey, "Reverse"), uint32_t(effect.reverse));
+        EXPECT_EQ(readDword(testSettingsKey, "LCD Mode"), uint32_t(effect.lcdMode));
+        EXPECT_EQ(readDword(testSettingsKey, "Hot-Key 1"), 633u) << "not every field was stored";
         EXPECT_EQ(controller.currentCode, effect.command);
         EXPECT_EQ(windows.count(codeWindowClassName), 1) << "command " << effect.command;
         EXPECT_EQ(controller.lastError, 0);
-        expectCodeOnScreen(effect.command);
+        EXPECT_TRUE(codeAppears(effect.command)) << "command " << effect.command;
         closeCodeWindows();
     }
 }
@@ -113,9 +80,9 @@ TEST_F(Commands, OtherHardwareStoresEveryCommandButPaintsNoInterleavedStereoOrOf
         EXPECT_EQ(sendCommand(static_cast<DisplayCommand>(effect.command)), 1);
 
         EXPECT_EQ(controller.active, effect.active) << "command " << effect.command;
-        EXPECT_EQ(stored(testControllerKey, "Active"), uint32_t(effect.active));
-        EXPECT_EQ(stored(testControllerKey, "Reverse"), uint32_t(effect.reverse));
-        EXPECT_EQ(stored(testSettingsKey, "Hardware"), 1u);
+        EXPECT_EQ(readDword(testControllerKey, "Active"), uint32_t(effect.active));
+        EXPECT_EQ(readDword(testControllerKey, "Reverse"), uint32_t(effect.reverse));
+        EXPECT_EQ(readDword(testSettingsKey, "Hardware"), 1u);
         const int expectedWindows = effect.mutedByOtherHardware ? 0 : 1;
         EXPECT_EQ(windows.count(codeWindowClassName), expectedWindows)
             << "command " << effect.command;
@@ -145,13 +112,12 @@ TEST_F(Commands, AFailedStoreIsShownFirstAndTheCodeStillFlashes) {
 
     EXPECT_EQ(sendCommand(LcdMode1), 1);
 
-    ASSERT_EQ(boxes.seen().size(), 1u);
-    EXPECT_EQ(boxes.seen()[0].text, "Cannot write to Active value in registry.");
+    EXPECT_TRUE(answeredOneBox(boxes, "Cannot write to Active value in registry."));
     const std::vector<std::string> order{messageBoxClass, codeWindowClassName};
     EXPECT_EQ(windows.createdOf(order), order);
     EXPECT_EQ(controller.lcdMode, 1);
     EXPECT_EQ(controller.lastError, 0);
-    expectCodeOnScreen(LcdMode1);
+    EXPECT_TRUE(codeAppears(LcdMode1));
 }
 
 TEST_F(Commands, ACodeWindowThatCannotBeMadeFailsTheCommandAfterTheStateIsStored) {
@@ -159,7 +125,7 @@ TEST_F(Commands, ACodeWindowThatCannotBeMadeFailsTheCommandAfterTheStateIsStored
     EXPECT_EQ(sendCommand(StereoReverse), 0);
     EXPECT_EQ(controller.lastError, ErrorCreateCodeWindow);
     EXPECT_EQ(controller.currentCode, StereoReverse);
-    EXPECT_EQ(stored(testControllerKey, "Reverse"), 1u);
+    EXPECT_EQ(readDword(testControllerKey, "Reverse"), 1u);
 }
 
 TEST_F(Commands, StereoOffReportsItsOwnFailure) {
@@ -169,8 +135,7 @@ TEST_F(Commands, StereoOffReportsItsOwnFailure) {
         controller.active = 1;
         stereoOff();
     }
-    ASSERT_EQ(boxes.seen().size(), 1u);
-    EXPECT_EQ(boxes.seen()[0].text, "Cannot create Lumo Code Window.");
+    EXPECT_TRUE(answeredOneBox(boxes, "Cannot create Lumo Code Window."));
     EXPECT_EQ(controller.active, 0);
     EXPECT_EQ(controller.lastError, 0);
 }
@@ -189,10 +154,11 @@ TEST_F(Commands, AModeChangeSwitchesStereoOffOnlyWhenItIsOnAndClearsTested) {
         EXPECT_EQ(controller.active, wasOn ? 0 : active);
         EXPECT_EQ(controller.mode, ModeOverUnder);
         EXPECT_EQ(controller.tested, 0);
-        EXPECT_EQ(stored(testSettingsKey, "Mode"), 2u);
-        EXPECT_EQ(stored(testControllerKey, "Tested"), 0u);
-        if (wasOn)
-            expectCodeOnScreen(StereoOff);
+        EXPECT_EQ(readDword(testSettingsKey, "Mode"), 2u);
+        EXPECT_EQ(readDword(testControllerKey, "Tested"), 0u);
+        if (wasOn) {
+            EXPECT_TRUE(codeAppears(StereoOff));
+        }
         closeCodeWindows();
     }
 }

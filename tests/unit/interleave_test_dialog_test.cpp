@@ -5,9 +5,11 @@
 #include "code/controller_state.h"
 #include "dialogs/interleave_test_dialog.h"
 #include "resource.h"
+#include "support/bitmap_resource.h"
 #include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
 #include "support/message_box.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/screen.h"
 #include "support/wait.h"
@@ -22,32 +24,26 @@ namespace {
 
 constexpr char normalTitle[] = "Normal Interleaved Mode";
 constexpr char reverseTitle[] = "Reverse Interleaved Mode";
-constexpr int ownerLeft = 150;
-
-bool noCodeWindows() {
-    return topLevelWindowsOfClass(codeWindowClassName).empty();
-}
+// Room for the dialog to the owner's left.
+constexpr int ownerLeft = 400;
 
 std::optional<uint32_t> storedReverse() {
-    const auto value = readValue(testControllerKey, "Reverse");
-    return value ? value->dword() : std::nullopt;
+    return readDword(testControllerKey, "Reverse");
 }
 
 class InterleaveTest : public testing::Test {
   protected:
     void SetUp() override {
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         owner_ = CreateWindowExA(0, "STATIC", "test owner", WS_POPUP | WS_VISIBLE, ownerLeft, 200,
                                  400, 400, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(owner_, nullptr);
-        ASSERT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        ASSERT_TRUE(codeWindowsGone());
     }
 
     void TearDown() override {
         DestroyWindow(owner_);
-        EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        EXPECT_TRUE(codeWindowsGone());
         deleteCorvaneKey();
     }
 
@@ -77,13 +73,16 @@ TEST_F(InterleaveTest, PutsThePictureOnAnOddRowForNormalEyesAndAnEvenRowForRever
                 const LONG row = pictureTopRow(dialog);
                 EXPECT_EQ(row % 2, reverse == 0 ? 1 : 0)
                     << "reverse " << reverse << ", picture on row " << row;
-                // The template puts the dialog's client area at the owner's top left corner.
+                // The template puts the dialog's client area level with the owner's top; the
+                // dialog opens beside its owner, not over it.
                 POINT client{0, 0};
                 ClientToScreen(dialog, &client);
                 const LONG shift = client.y - ownerTop;
                 EXPECT_TRUE(shift == 0 || shift == 1) << "moved by " << shift;
                 moves += shift;
-                EXPECT_EQ(client.x, ownerLeft) << "moved sideways";
+                RECT frame;
+                GetWindowRect(dialog, &frame);
+                EXPECT_EQ(frame.right, ownerLeft) << "not beside its owner";
                 // The eye order does not change the texts it starts with.
                 EXPECT_EQ(windowText(dialog), normalTitle);
                 EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
@@ -96,22 +95,6 @@ TEST_F(InterleaveTest, PutsThePictureOnAnOddRowForNormalEyesAndAnEvenRowForRever
     }
 }
 
-// The colour of a pixel of the test picture, read from the bitmap resource itself (an 8-bit DIB
-// stored bottom-up), rows counted from the top.
-COLORREF picturePixel(int x, int y) {
-    HMODULE module = GetModuleHandleA(nullptr);
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), RT_BITMAP);
-    const auto* header =
-        static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, found)));
-    const auto* palette =
-        reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + header->biSize);
-    const int colours = header->biClrUsed ? static_cast<int>(header->biClrUsed) : 256;
-    const auto* rows = reinterpret_cast<const BYTE*>(palette + colours);
-    const int stride = (header->biWidth + 3) / 4 * 4;
-    const RGBQUAD colour = palette[rows[(header->biHeight - 1 - y) * stride + x]];
-    return RGB(colour.rgbRed, colour.rgbGreen, colour.rgbBlue);
-}
-
 constexpr int pictureSize = 256;
 
 // The first pixel where the picture control on the screen differs from the bitmap, or none.
@@ -119,15 +102,16 @@ std::optional<POINT> firstDifference(HWND picture) {
     HDC dc = GetDC(picture);
     Capture shown(dc, pictureSize, pictureSize);
     ReleaseDC(picture, dc);
+    static const BitmapResource bitmap(IDB_INTERLEAVE_TEST);
     for (int y = 0; y < pictureSize; ++y)
         for (int x = 0; x < pictureSize; ++x)
-            if (shown.pixel(x, y) != picturePixel(x, y))
+            if (shown.pixel(x, y) != bitmap.colour(x, y))
                 return POINT{x, y};
     return std::nullopt;
 }
 
 TEST_F(InterleaveTest, ShowsTheWholeTestPictureUnscaled) {
-    ASSERT_TRUE(FindResourceA(nullptr, MAKEINTRESOURCEA(IDB_INTERLEAVE_TEST), RT_BITMAP));
+    ASSERT_TRUE(BitmapResource(IDB_INTERLEAVE_TEST).found());
     run([](HWND dialog) {
         HWND picture = GetDlgItem(dialog, IDC_TEST_PICTURE);
         RECT client;
@@ -146,23 +130,24 @@ TEST_F(InterleaveTest, ShowsTheWholeTestPictureUnscaled) {
     });
 }
 
+// After a press of the eye button: the order in the state and the registry, its code on the
+// screen, and the texts of the dialog that name the order shown and the other one.
+void expectEyeOrder(HWND dialog, int32_t reverse) {
+    EXPECT_EQ(controller.reverse, reverse);
+    EXPECT_EQ(storedReverse(), uint32_t(reverse));
+    EXPECT_TRUE(codeAppears(reverse ? StereoReverse : StereoNormal));
+    EXPECT_EQ(windowText(dialog), reverse ? reverseTitle : normalTitle);
+    EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), reverse ? "Normal" : "Reverse");
+}
+
 TEST_F(InterleaveTest, TheEyeButtonStoresTheOrderSendsItsCodeAndRenamesTheTest) {
     controller.tested = 0;
     const INT_PTR result = run([](HWND dialog) {
         click(dialog, IDC_TEST_TOGGLE);
-        EXPECT_EQ(controller.reverse, 1);
+        expectEyeOrder(dialog, 1);
         EXPECT_EQ(controller.active, 1);
-        EXPECT_EQ(storedReverse(), 1u);
-        EXPECT_TRUE(codeAppears(StereoReverse));
-        EXPECT_EQ(windowText(dialog), reverseTitle);
-        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Normal");
-
         click(dialog, IDC_TEST_TOGGLE);
-        EXPECT_EQ(controller.reverse, 0);
-        EXPECT_EQ(storedReverse(), 0u);
-        EXPECT_TRUE(codeAppears(StereoNormal));
-        EXPECT_EQ(windowText(dialog), normalTitle);
-        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
+        expectEyeOrder(dialog, 0);
         click(dialog, IDOK);
     });
     EXPECT_EQ(result, IDOK);
@@ -173,11 +158,9 @@ TEST_F(InterleaveTest, StartedReversedTheFirstPressGoesBackToNormalEyes) {
     controller.reverse = 1;
     controller.tested = 1;
     const INT_PTR result = run([](HWND dialog) {
+        // It starts named for normal eyes, as the first press then makes them.
         click(dialog, IDC_TEST_TOGGLE);
-        EXPECT_EQ(controller.reverse, 0);
-        EXPECT_TRUE(codeAppears(StereoNormal));
-        EXPECT_EQ(windowText(dialog), normalTitle);
-        EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
+        expectEyeOrder(dialog, 0);
         click(dialog, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
@@ -204,9 +187,7 @@ TEST_F(InterleaveTest, AFailedCommandIsReportedAndTheEyesStillSwap) {
         EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Normal");
         click(dialog, IDOK);
     });
-    const auto boxes = watcher.seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Cannot create Lumo Code Window.");
+    EXPECT_TRUE(answeredOneBox(watcher, "Cannot create Lumo Code Window."));
 }
 
 TEST_F(InterleaveTest, ReportsThatItCannotBeCreatedWithoutItsTemplate) {

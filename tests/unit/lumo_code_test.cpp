@@ -12,6 +12,7 @@
 #include "support/window_log.h"
 #include "support/windows.h"
 
+#include "support/code_on_screen.h"
 #include "support/in_process_server.h"
 
 #include <gtest/gtest.h>
@@ -26,10 +27,7 @@ namespace {
 class CodeWindowCounter {
   public:
     CodeWindowCounter() = default;
-    ~CodeWindowCounter() {
-        for (HWND window : topLevelWindowsOfClass(codeWindowClassName))
-            DestroyWindow(window);
-    }
+    ~CodeWindowCounter() { closeCodeWindows(); }
     CodeWindowCounter(const CodeWindowCounter&) = delete;
     CodeWindowCounter& operator=(const CodeWindowCounter&) = delete;
 
@@ -98,6 +96,9 @@ class MemoryPropertyBag final : public IPropertyBag {
     std::vector<std::wstring> names_;
 };
 
+using Extent = std::pair<LONG, LONG>;
+constexpr Extent twoInches{5080, 5080};
+
 class LumoCodeObject : public InProcessServer {
   protected:
     static ComPtr<IUnknown> create() {
@@ -114,6 +115,16 @@ class LumoCodeObject : public InProcessServer {
         short value = -1;
         as<ILumoCode>(object, IID_ILumoCode)->get_DisplayCode(&value);
         return value;
+    }
+    // The control's extent in HIMETRIC, width and height.
+    static Extent extentOf(IUnknown* object) {
+        SIZEL extent{};
+        as<IOleObject>(object, IID_IOleObject)->GetExtent(DVASPECT_CONTENT, &extent);
+        return {extent.cx, extent.cy};
+    }
+    static void setExtent(IUnknown* object, Extent extent) {
+        SIZEL size{extent.first, extent.second};
+        as<IOleObject>(object, IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &size);
     }
 };
 
@@ -204,10 +215,8 @@ TEST_F(LumoCodeObject, IsAnOpaqueControlOfTwoInchesThatIsHitInsideItsBounds) {
     EXPECT_EQ(misc, 131473u);
     EXPECT_EQ(ole->GetMiscStatus(DVASPECT_ICON, &misc), S_OK);
     EXPECT_EQ(misc, 0u);
+    EXPECT_EQ(extentOf(object.get()), twoInches);
     SIZEL extent{};
-    EXPECT_EQ(ole->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
-    EXPECT_EQ(extent.cx, 5080);
-    EXPECT_EQ(extent.cy, 5080);
     DVEXTENTINFO natural{sizeof(natural), DVEXTENT_CONTENT, {}};
     EXPECT_EQ(view->GetNaturalExtent(DVASPECT_CONTENT, -1, nullptr, nullptr, &natural, &extent),
               S_OK);
@@ -254,10 +263,7 @@ TEST_F(LumoCodeObject, LoadingFromAPropertyBagPutsTheDisplayCodeAndSendsItOnce) 
     EXPECT_EQ(controller.currentCode, 2);
     EXPECT_EQ(controller.reverse, 1);
     EXPECT_EQ(displayCodeOf(object.get()), 2);
-    SIZEL extent{};
-    as<IOleObject>(object.get(), IID_IOleObject)->GetExtent(DVASPECT_CONTENT, &extent);
-    EXPECT_EQ(extent.cx, 1200);
-    EXPECT_EQ(extent.cy, 3400);
+    EXPECT_EQ(extentOf(object.get()), Extent(1200, 3400));
 }
 
 TEST_F(LumoCodeObject, AStreamKeepsTheExtentAndTheDisplayCodeForTheNextLoad) {
@@ -265,8 +271,7 @@ TEST_F(LumoCodeObject, AStreamKeepsTheExtentAndTheDisplayCodeForTheNextLoad) {
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
     {
         ComPtr<IUnknown> saved = create();
-        SIZEL extent{2540, 1270};
-        as<IOleObject>(saved.get(), IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent);
+        setExtent(saved.get(), {2540, 1270});
         as<ILumoCode>(saved.get(), IID_ILumoCode)->put_DisplayCode(LcdMode2);
         auto persist = as<IPersistStreamInit>(saved.get(), IID_IPersistStreamInit);
         EXPECT_EQ(persist->IsDirty(), S_OK);
@@ -279,8 +284,7 @@ TEST_F(LumoCodeObject, AStreamKeepsTheExtentAndTheDisplayCodeForTheNextLoad) {
         EXPECT_EQ(size.QuadPart, written.QuadPart);
     }
     stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    controller = ControllerState{};
-    controller.moduleInstance = GetModuleHandleA(nullptr);
+    SetUp();
     CodeWindowCounter codeWindows;
     ComPtr<IUnknown> loaded = create();
     EXPECT_EQ(as<IPersistStreamInit>(loaded.get(), IID_IPersistStreamInit)->Load(stream.get()),
@@ -288,10 +292,7 @@ TEST_F(LumoCodeObject, AStreamKeepsTheExtentAndTheDisplayCodeForTheNextLoad) {
     EXPECT_EQ(codeWindows.created(), 1);
     EXPECT_EQ(controller.lcdMode, 2);
     EXPECT_EQ(displayCodeOf(loaded.get()), LcdMode2);
-    SIZEL extent{};
-    as<IOleObject>(loaded.get(), IID_IOleObject)->GetExtent(DVASPECT_CONTENT, &extent);
-    EXPECT_EQ(extent.cx, 2540);
-    EXPECT_EQ(extent.cy, 1270);
+    EXPECT_EQ(extentOf(loaded.get()), Extent(2540, 1270));
 }
 
 TEST_F(LumoCodeObject, InitNewSendsNothingAndAStreamOfANewControlHoldsDisplayCodeZero) {
@@ -305,16 +306,13 @@ TEST_F(LumoCodeObject, InitNewSendsNothingAndAStreamOfANewControlHoldsDisplayCod
     ASSERT_EQ(persist->Save(stream.get(), FALSE), S_OK);
 
     ComPtr<IUnknown> changed = create();
-    SIZEL extent{100, 200};
-    as<IOleObject>(changed.get(), IID_IOleObject)->SetExtent(DVASPECT_CONTENT, &extent);
+    setExtent(changed.get(), {100, 200});
     as<ILumoCode>(changed.get(), IID_ILumoCode)->put_DisplayCode(7);
     stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
     EXPECT_EQ(as<IPersistStreamInit>(changed.get(), IID_IPersistStreamInit)->Load(stream.get()),
               S_OK);
     EXPECT_EQ(displayCodeOf(changed.get()), 0);
-    as<IOleObject>(changed.get(), IID_IOleObject)->GetExtent(DVASPECT_CONTENT, &extent);
-    EXPECT_EQ(extent.cx, 5080);
-    EXPECT_EQ(extent.cy, 5080);
+    EXPECT_EQ(extentOf(changed.get()), twoInches);
     EXPECT_EQ(codeWindows.created(), 1) << "only the put of 7 paints: command 0 is no command";
 }
 
@@ -331,20 +329,14 @@ TEST(ServerLockCount, NeverFallsBelowOneOnceUsedWhateverTheOrderOfLocksAndUnlock
 
     initServerModule(GetModuleHandleA(nullptr), serverClasses(), LIBID_ZEZIZERLib);
     ClassFactory factory(createLumoCode);
-    auto lockServer = [&](BOOL lock) {
-        EXPECT_EQ(factory.LockServer(lock), S_OK);
-        return serverModule.lockCount;
-    };
-    EXPECT_EQ(lockServer(FALSE), 0) << "an unlock before any lock";
-    EXPECT_EQ(lockServer(TRUE), 1);
-    EXPECT_EQ(lockServer(FALSE), 1);
-    EXPECT_EQ(lockServer(FALSE), 1);
-    EXPECT_EQ(lockServer(TRUE), 2);
-    EXPECT_EQ(lockServer(TRUE), 3);
-    EXPECT_EQ(lockServer(FALSE), 2);
-    EXPECT_EQ(lockServer(FALSE), 1);
-    EXPECT_EQ(lockServer(FALSE), 1);
-    EXPECT_EQ(lockServer(TRUE), 2);
+    // Each call and the count after it; the first unlock comes before any lock.
+    const std::pair<BOOL, LONG> calls[] = {{FALSE, 0}, {TRUE, 1}, {FALSE, 1}, {FALSE, 1},
+                                           {TRUE, 2},  {TRUE, 3}, {FALSE, 2}, {FALSE, 1},
+                                           {FALSE, 1}, {TRUE, 2}};
+    for (size_t call = 0; call < std::size(calls); ++call) {
+        EXPECT_EQ(factory.LockServer(calls[call].first), S_OK);
+        EXPECT_EQ(serverModule.lockCount, calls[call].second) << "after call " << call;
+    }
 
     ComPtr<IUnknown> aggregated;
     IUnknown* outer = reinterpret_cast<IUnknown*>(&factory);
@@ -357,6 +349,16 @@ std::wstring text(BSTR value) {
     std::wstring copy = value ? value : L"";
     SysFreeString(value);
     return copy;
+}
+
+using Documentation = std::pair<std::wstring, std::wstring>;
+
+// The name and the help string that a library or a type gives for itself.
+template <class Described> Documentation documentationOf(Described* described) {
+    BSTR name = nullptr;
+    BSTR help = nullptr;
+    described->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr);
+    return {text(name), text(help)};
 }
 
 struct ExpectedMember {
@@ -382,17 +384,12 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
     EXPECT_EQ(libraryAttributes->wMajorVerNum, 1);
     EXPECT_EQ(libraryAttributes->wMinorVerNum, 0);
     library->ReleaseTLibAttr(libraryAttributes);
-    BSTR name = nullptr;
-    BSTR help = nullptr;
-    library->GetDocumentation(-1, &name, &help, nullptr, nullptr);
-    EXPECT_EQ(text(name), L"ZEZIZERLib");
-    EXPECT_EQ(text(help), L"ZEZIZER 1.0 Type Library");
+    EXPECT_EQ(documentationOf(library.get()),
+              Documentation(L"ZEZIZERLib", L"ZEZIZER 1.0 Type Library"));
 
     ComPtr<ITypeInfo> coclass;
     ASSERT_EQ(library->GetTypeInfoOfGuid(guidOf(classIdText), coclass.put()), S_OK);
-    coclass->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr);
-    EXPECT_EQ(text(name), L"LumoCode");
-    EXPECT_EQ(text(help), L"LumoCode Class");
+    EXPECT_EQ(documentationOf(coclass.get()), Documentation(L"LumoCode", L"LumoCode Class"));
     TYPEATTR* classAttributes = nullptr;
     coclass->GetTypeAttr(&classAttributes);
     EXPECT_EQ(classAttributes->typekind, TKIND_COCLASS);
@@ -405,9 +402,7 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
 
     ComPtr<ITypeInfo> dispatch;
     ASSERT_EQ(library->GetTypeInfoOfGuid(guidOf(interfaceIdText), dispatch.put()), S_OK);
-    dispatch->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr);
-    EXPECT_EQ(text(name), L"ILumoCode");
-    EXPECT_EQ(text(help), L"ILumoCode Interface");
+    EXPECT_EQ(documentationOf(dispatch.get()), Documentation(L"ILumoCode", L"ILumoCode Interface"));
     TYPEATTR* dispatchAttributes = nullptr;
     dispatch->GetTypeAttr(&dispatchAttributes);
     const WORD dispatchable = TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE;
@@ -452,6 +447,7 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
             EXPECT_EQ(parameter.paramdesc.wParamFlags, expected.parameterFlags) << "slot " << slot;
         }
         vtable->ReleaseFuncDesc(function);
+        BSTR help = nullptr;
         vtable->GetDocumentation(expected.memid, nullptr, &help, nullptr, nullptr);
         EXPECT_EQ(text(help), expected.help) << "slot " << slot;
     }

@@ -3,11 +3,16 @@
 
 #include "code/code_window.h"
 #include "code/controller_state.h"
+#include "support/code_on_screen.h"
+#include "support/child_process.h"
+#include "support/controller_process.h"
+#include "support/fresh_controller.h"
 #include "support/wait.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 #include <string>
 
@@ -16,79 +21,11 @@ namespace {
 constexpr DWORD startsWithinMs = 30000;
 constexpr DWORD exitsWithinMs = 15000;
 
-std::string besideTheTests(const char* fileName) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    folder.resize(folder.find_last_of('\\') + 1);
-    return folder + "..\\" + fileName;
-}
-
-std::string newTemporaryFile() {
-    char folder[MAX_PATH] = {};
-    char path[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    GetTempFileNameA(folder, "lw", 0, path);
-    return path;
-}
-
-std::string contentsOf(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(file);
-    return text;
-}
-
-HANDLE inheritableWriter(const std::string& path) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// lumowatch with its stdout and stderr in files of their own, read while it runs.
-class Lumowatch {
+// lumowatch started with the arguments.
+class Lumowatch : public ChildProcess {
   public:
     explicit Lumowatch(const std::string& arguments)
-        : outputPath_(newTemporaryFile()), errorsPath_(newTemporaryFile()) {
-        HANDLE output = inheritableWriter(outputPath_);
-        HANDLE errors = inheritableWriter(errorsPath_);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = output;
-        startup.hStdError = errors;
-        std::string commandLine = "\"";
-        commandLine += besideTheTests("lumowatch.exe");
-        commandLine += "\" " + arguments;
-        PROCESS_INFORMATION process{};
-        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                           nullptr, nullptr, &startup, &process)) {
-            CloseHandle(process.hThread);
-            process_ = process.hProcess;
-        }
-        CloseHandle(output);
-        CloseHandle(errors);
-    }
-    ~Lumowatch() {
-        if (process_ && running())
-            TerminateProcess(process_, 1);
-        if (process_)
-            CloseHandle(process_);
-        DeleteFileA(outputPath_.c_str());
-        DeleteFileA(errorsPath_.c_str());
-    }
-    Lumowatch(const Lumowatch&) = delete;
-    Lumowatch& operator=(const Lumowatch&) = delete;
-
-    bool started() const { return process_ != nullptr; }
-    bool running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+        : ChildProcess(commandLineOf(testProgramFolder() + "..\\lumowatch.exe", arguments)) {}
 
     // Until it says on stderr that it watches the screen (or ends without saying so).
     bool waitUntilReady() const {
@@ -96,21 +33,7 @@ class Lumowatch {
                          startsWithinMs) &&
                running();
     }
-    bool waitForExit() const {
-        return waitUntil([&] { return !running(); }, exitsWithinMs);
-    }
-    DWORD exitCode() const {
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_, &code);
-        return code;
-    }
-    std::string output() const { return contentsOf(outputPath_); }
-    std::string errors() const { return contentsOf(errorsPath_); }
-
-  private:
-    std::string outputPath_;
-    std::string errorsPath_;
-    HANDLE process_ = nullptr;
+    std::optional<DWORD> waitForExit() { return ChildProcess::waitForExit(exitsWithinMs); }
 };
 
 int64_t numberAfter(const std::string& line, const std::string& key) {
@@ -142,15 +65,10 @@ class Overlay {
 class LumowatchOnScreen : public testing::Test {
   protected:
     void SetUp() override {
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
-        ASSERT_TRUE(noCodeWindows());
+        startFreshController();
+        ASSERT_TRUE(codeWindowsGone());
     }
-    void TearDown() override { EXPECT_TRUE(noCodeWindows()); }
-
-    static bool noCodeWindows() {
-        return waitUntil([] { return topLevelWindowsOfClass(codeWindowClassName).empty(); }, 3000);
-    }
+    void TearDown() override { EXPECT_TRUE(codeWindowsGone()); }
     static void showCode(int32_t command) {
         controller.currentCode = command;
         ASSERT_EQ(openCodeWindow(), 1);
@@ -164,10 +82,11 @@ TEST_F(LumowatchOnScreen, ReportsACodeWindowAsExactWithItsCommandAndHowLongItSta
 
     showCode(StereoReverse);
 
-    ASSERT_TRUE(watch.waitForExit());
+    const std::optional<DWORD> exitCode = watch.waitForExit();
+    ASSERT_TRUE(exitCode);
     const std::string output = watch.output();
     std::printf("lumowatch printed: %s", output.c_str());
-    EXPECT_EQ(watch.exitCode(), static_cast<DWORD>(StereoReverse));
+    EXPECT_EQ(exitCode, static_cast<DWORD>(StereoReverse));
     ASSERT_EQ(output.find('\n'), output.size() - 1) << "not one line: " << output;
     EXPECT_EQ(numberAfter(output, "command"), StereoReverse);
     EXPECT_NE(output.find("\"name\":\"StereoReverse\""), std::string::npos);
@@ -195,10 +114,11 @@ TEST_F(LumowatchOnScreen, TellsWhichColumnsAnOverlayHidAndExitsWithTheGuessedCom
     Overlay overlay(fromX, toX, overlayHeight);
     ASSERT_TRUE(overlay.shown());
 
-    ASSERT_TRUE(watch.waitForExit());
+    const std::optional<DWORD> exitCode = watch.waitForExit();
+    ASSERT_TRUE(exitCode);
     const std::string output = watch.output();
     std::printf("lumowatch printed: %s", output.c_str());
-    EXPECT_EQ(watch.exitCode(), static_cast<DWORD>(LcdMode1));
+    EXPECT_EQ(exitCode, static_cast<DWORD>(LcdMode1));
     // The first damaged reading may also catch the code window half painted: further flaws may
     // follow the overlay's.
     EXPECT_TRUE(std::regex_match(output, std::regex("at [0-9]+ ms: 5 LcdMode1, [0-9]+ ms on "
@@ -213,9 +133,10 @@ TEST_F(LumowatchOnScreen, ExitsWithZeroAfterItsTimeoutWhenNoCodeShows) {
     Lumowatch watch("--once --json --timeout " + std::to_string(timeoutMs));
     ASSERT_TRUE(watch.started());
 
-    ASSERT_TRUE(watch.waitForExit());
+    const std::optional<DWORD> exitCode = watch.waitForExit();
+    ASSERT_TRUE(exitCode);
     EXPECT_GE(GetTickCount64() - started, timeoutMs);
-    EXPECT_EQ(watch.exitCode(), 0u);
+    EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(watch.output(), "");
 }
 
@@ -223,8 +144,9 @@ TEST(Lumowatch, RefusesArgumentsItDoesNotKnowWithItsUsage) {
     for (const char* arguments : {"--once --colour", "--timeout soon", "--timeout"}) {
         Lumowatch watch(arguments);
         ASSERT_TRUE(watch.started());
-        ASSERT_TRUE(watch.waitForExit());
-        EXPECT_EQ(watch.exitCode(), 2u) << arguments;
+        const std::optional<DWORD> exitCode = watch.waitForExit();
+        ASSERT_TRUE(exitCode);
+        EXPECT_EQ(exitCode, 2u) << arguments;
         EXPECT_EQ(watch.output(), "") << arguments;
         EXPECT_NE(watch.errors().find("usage: lumowatch"), std::string::npos) << arguments;
     }

@@ -7,12 +7,16 @@
 #include "code/code_window.h"
 #include "code/controller_state.h"
 #include "settings/settings_store.h"
+#include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
+#include "support/hot_key_holder.h"
 #include "support/message_box.h"
 #include "support/popup_menu.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
+#include "support/tray_menus.h"
 #include "support/wait.h"
-#include "support/window_refusal.h"
+#include "support/window_log.h"
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +26,6 @@
 #include <vector>
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 constexpr UINT trayMessage = 666;
 constexpr WPARAM trayIcon = 6666;
@@ -38,84 +40,10 @@ constexpr char aboutTitle[] = "About Lumo Controller";
 constexpr int propertiesCancel = 1004;
 constexpr char errorBoxCaption[] = "Lumo Controller Error";
 
-const Lines interleavedOffMenu{
-    "[x] Interleaved (40006)", "Over/Under (40005)",       "Page Flip (40004)",        "---",
-    "Stereo - Normal (40011)", "Stereo - Reverse (40012)", "[x] Stereo - Off (40013)", "---",
-    "LCD Mode 1 (40501)",      "LCD Mode 2 (40502)",       "[x] LCD Mode Off (40505)"};
-const Lines windowItems{"About... (40003)", "Properties... (40002)", "---", "Exit (40001)"};
-
-std::optional<uint32_t> storedNumber(const char* keyPath, const char* name) {
-    const auto value = readValue(keyPath, name);
-    if (!value || value->type != REG_DWORD)
-        return std::nullopt;
-    return value->dword();
-}
-
-Lines rightClickMenu(const Lines& controllerItems) {
-    Lines lines = controllerItems;
-    lines.push_back("---");
-    lines.insert(lines.end(), windowItems.begin(), windowItems.end());
-    return lines;
-}
-
-// A window of "another program" that holds hot-keys of its own.
-class OtherWindow {
-  public:
-    OtherWindow()
-        : window_(CreateWindowExA(0, "STATIC", "other program", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                  nullptr, nullptr, nullptr)) {}
-    ~OtherWindow() {
-        for (int id : ids_)
-            UnregisterHotKey(window_, id);
-        DestroyWindow(window_);
-    }
-    OtherWindow(const OtherWindow&) = delete;
-    OtherWindow& operator=(const OtherWindow&) = delete;
-
-    HWND get() const { return window_; }
-    bool take(UINT modifiers, UINT key) {
-        const int id = static_cast<int>(ids_.size()) + 1;
-        if (!RegisterHotKey(window_, id, modifiers, key))
-            return false;
-        ids_.push_back(id);
-        return true;
-    }
-
-  private:
-    HWND window_;
-    std::vector<int> ids_;
-};
-
-// Whether a key combination is held by some window now: another one cannot register it.
-bool combinationTaken(UINT modifiers, UINT key) {
-    OtherWindow probe;
-    return !probe.take(modifiers, key);
-}
-
-void pressKeys(std::initializer_list<WORD> keys) {
-    std::vector<INPUT> inputs;
-    for (WORD key : keys) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        inputs.push_back(input);
-    }
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = *key;
-        input.ki.dwFlags = KEYEVENTF_KEYUP;
-        inputs.push_back(input);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
 class MainWindow : public testing::Test {
   protected:
     void SetUp() override {
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         static const int classRegistered = registerMainWindowClass();
         ASSERT_EQ(classRegistered, 1);
     }
@@ -169,11 +97,6 @@ class MainWindow : public testing::Test {
     // The code windows that are open now; commands show their code synchronously.
     static size_t codeWindowsOpen() { return topLevelWindowsOfClass(codeWindowClassName).size(); }
 
-    static void closeCodeWindows() {
-        for (HWND code : topLevelWindowsOfClass(codeWindowClassName))
-            DestroyWindow(code);
-    }
-
     HWND window = nullptr;
 };
 
@@ -181,7 +104,7 @@ TEST_F(MainWindow, ARightClickShowsTheControllerMenuThenAboutPropertiesAndExit) 
     ASSERT_TRUE(create());
     const auto menus = menusOf(WM_RBUTTONDOWN);
     ASSERT_EQ(menus.size(), 1u);
-    EXPECT_EQ(menus[0].items, rightClickMenu(interleavedOffMenu));
+    EXPECT_EQ(menus[0].items, rightClickMenuOf(interleavedOffMenu));
     EXPECT_FALSE(IsMenu(menus[0].menu)) << "the menu was not destroyed after use";
 }
 
@@ -202,7 +125,7 @@ TEST_F(MainWindow, WithOtherHardwareALeftClickShowsNothingAndARightClickOnlyTheW
     EXPECT_TRUE(menusOf(WM_LBUTTONDOWN).empty());
     const auto menus = menusOf(WM_RBUTTONDOWN);
     ASSERT_EQ(menus.size(), 1u);
-    EXPECT_EQ(menus[0].items, windowItems);
+    EXPECT_EQ(menus[0].items, windowMenuItems);
 }
 
 TEST_F(MainWindow, OtherMouseMessagesAndOtherIconsShowNoMenu) {
@@ -214,37 +137,21 @@ TEST_F(MainWindow, OtherMouseMessagesAndOtherIconsShowNoMenu) {
     EXPECT_TRUE(menusOf(WM_LBUTTONDOWN, 0).empty());
 }
 
-struct CommandCase {
-    WORD id;
-    int32_t code;
-    int32_t active;
-    int32_t reverse;
-    int32_t lcdMode;
-};
-
-TEST_F(MainWindow, EachStereoAndLcdItemSendsItsCommandAndStoresTheState) {
-    // Before each item: stereo off, eyes reversed, LCD mode 1.
-    const CommandCase cases[] = {
-        {40011, 1, 1, 0, 1}, {40012, 2, 1, 1, 1}, {40013, 1000, 0, 1, 1}, {40014, 3, 1, 0, 1},
-        {40015, 4, 1, 0, 1}, {40501, 5, 0, 1, 1}, {40502, 6, 0, 1, 2},    {40505, 7, 0, 1, 0},
+// What each command then changes and stores is the commands' own concern.
+TEST_F(MainWindow, EachStereoAndLcdItemSendsItsCommand) {
+    const std::pair<WORD, int32_t> items[] = {
+        {40011, 1}, {40012, 2}, {40013, 1000}, {40014, 3},
+        {40015, 4}, {40501, 5}, {40505, 7},    {40502, 6},
     };
     ASSERT_TRUE(create());
-    for (const CommandCase& item : cases) {
-        controller.active = 0;
-        controller.reverse = 1;
-        controller.lcdMode = 1;
+    for (const auto& [id, code] : items) {
         controller.currentCode = noCode;
-        command(item.id);
-        EXPECT_EQ(controller.currentCode, item.code) << "item " << item.id;
-        EXPECT_EQ(codeWindowsOpen(), 1u) << "item " << item.id;
-        EXPECT_EQ(controller.active, item.active) << "item " << item.id;
-        EXPECT_EQ(controller.reverse, item.reverse) << "item " << item.id;
-        EXPECT_EQ(controller.lcdMode, item.lcdMode) << "item " << item.id;
-        EXPECT_EQ(storedNumber(testControllerKey, "Active"), uint32_t(item.active));
-        EXPECT_EQ(storedNumber(testControllerKey, "Reverse"), uint32_t(item.reverse));
-        EXPECT_EQ(storedNumber(testSettingsKey, "LCD Mode"), uint32_t(item.lcdMode));
+        command(id);
+        EXPECT_EQ(controller.currentCode, code) << "item " << id;
+        EXPECT_EQ(codeWindowsOpen(), 1u) << "item " << id;
         closeCodeWindows();
     }
+    EXPECT_EQ(readDword(testSettingsKey, "LCD Mode"), 2u) << "the last item's state was not stored";
 }
 
 TEST_F(MainWindow, OnlyTheLowWordOfTheCommandCounts) {
@@ -271,21 +178,11 @@ TEST_F(MainWindow, AModeItemSwitchesStereoOffFirstAndStoresTheModeUntested) {
         EXPECT_EQ(controller.active, 0);
         EXPECT_EQ(controller.mode, item.mode);
         EXPECT_EQ(controller.tested, 0);
-        EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), uint32_t(item.mode));
-        EXPECT_EQ(storedNumber(testControllerKey, "Tested"), 0u);
-        EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+        EXPECT_EQ(readDword(testSettingsKey, "Mode"), uint32_t(item.mode));
+        EXPECT_EQ(readDword(testControllerKey, "Tested"), 0u);
+        EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
         closeCodeWindows();
     }
-}
-
-TEST_F(MainWindow, AModeItemWithStereoOffPaintsNothing) {
-    ASSERT_TRUE(create());
-    controller.tested = 1;
-    command(40004);
-    EXPECT_EQ(controller.currentCode, noCode);
-    EXPECT_EQ(codeWindowsOpen(), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 1u);
-    EXPECT_EQ(storedNumber(testControllerKey, "Tested"), 0u);
 }
 
 TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
@@ -299,16 +196,8 @@ TEST_F(MainWindow, OtherIdsDoNothingAndStoreNothing) {
         EXPECT_EQ(controller.active, 1) << "item " << id;
     }
     EXPECT_EQ(codeWindowsOpen(), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 0u);
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
-}
-
-size_t dialogsTitled(const char* title) {
-    size_t count = 0;
-    for (HWND dialog : topLevelWindowsOfClass("#32770"))
-        if (IsWindowVisible(dialog) && windowText(dialog) == title)
-            ++count;
-    return count;
+    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 0u);
+    EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
 }
 
 TEST_F(MainWindow, PropertiesSwitchesStereoOffThenOpensOneDialogThatMutesTheHotKeys) {
@@ -343,7 +232,7 @@ TEST_F(MainWindow, PropertiesSwitchesStereoOffThenOpensOneDialogThatMutesTheHotK
             PostMessageA(window, trayMessage, trayIcon, WM_LBUTTONDBLCLK);
             waitForDialogThread();
             seen.activeAfterDoubleClick = controller.active;
-            seen.dialogsOpen = dialogsTitled(propertiesTitle);
+            seen.dialogsOpen = visibleDialogs(propertiesTitle).size();
             click(dialog, propertiesCancel);
         });
     EXPECT_EQ(seen.codeAtOpening, StereoOff) << "stereo was not switched off first";
@@ -371,7 +260,7 @@ TEST_F(MainWindow, ADoubleClickSwitchesStereoOffThenOpensThePropertiesDialog) {
     EXPECT_EQ(owner, window);
     EXPECT_EQ(codeAtOpening, StereoOff);
     EXPECT_EQ(controller.active, 0);
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
+    EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
 }
 
 TEST_F(MainWindow, AboutOpensTheBoxAndTheHotKeysStillAct) {
@@ -407,9 +296,7 @@ TEST_F(MainWindow, DialogsThatCannotBeCreatedAreReportedFromTheMenuButNotFromADo
         ASSERT_TRUE(refusal.active());
         MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
         command(item.id);
-        const auto seen = boxes.seen();
-        ASSERT_EQ(seen.size(), 1u) << item.title;
-        EXPECT_EQ(seen[0].text, item.message);
+        EXPECT_TRUE(answeredOneBox(boxes, item.message)) << item.title;
     }
 
     WindowRefusal refusal(propertiesTitle);
@@ -427,8 +314,8 @@ TEST_F(MainWindow, ExitShowsTheStereoOffCodeStoresAndEndsTheLoopOneAndAHalfSecon
     command(40001);
     EXPECT_EQ(controller.currentCode, StereoOff);
     EXPECT_EQ(codeWindowsOpen(), 1u);
-    EXPECT_EQ(storedNumber(testControllerKey, "Active"), 0u);
-    EXPECT_EQ(storedNumber(testSettingsKey, "Mode"), 1u);
+    EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
+    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 1u);
 
     bool quit = false;
     const ULONGLONG deadline = chosen + 3000;
@@ -477,26 +364,26 @@ TEST_F(MainWindow, HotKeysSendTheCommandOfTheMode) {
 }
 
 TEST_F(MainWindow, AHotKeyTakenByAnotherProgramLeavesItsCodeAndTheOthersStillWork) {
-    OtherWindow other;
+    HotKeyHolder other;
     ASSERT_TRUE(other.take(MOD_CONTROL, VK_F11));
     ASSERT_TRUE(create());
     EXPECT_EQ(controller.lastError, 38);
 
-    pressKeys({VK_CONTROL, VK_F10});
+    pressChord({VK_CONTROL, VK_F10});
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
-    pressKeys({VK_CONTROL, VK_F12});
+    pressChord({VK_CONTROL, VK_F12});
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoOff; }, 2000));
 }
 
 TEST_F(MainWindow, ChangingAHotKeyFreesTheOldCombinationAndTheNewOneFires) {
     ASSERT_TRUE(create());
-    ASSERT_TRUE(combinationTaken(MOD_CONTROL, VK_F10));
+    ASSERT_FALSE(combinationFree(MOD_CONTROL, VK_F10));
     // As the Properties dialog does it.
     ASSERT_TRUE(registerHotKey(window, hotKeyNormal, ctrlF9));
 
-    OtherWindow other;
+    HotKeyHolder other;
     EXPECT_TRUE(other.take(MOD_CONTROL, VK_F10)) << "the old combination stayed registered";
-    pressKeys({VK_CONTROL, VK_F9});
+    pressChord({VK_CONTROL, VK_F9});
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
 }
 
@@ -508,36 +395,22 @@ TEST_F(MainWindow, MatchingSettingsAreLoadedAndTheMenuShowsThemChecked) {
     ASSERT_EQ(menus.size(), 1u);
     EXPECT_EQ(
         menus[0].items,
-        rightClickMenu({"Interleaved (40006)", "Over/Under (40005)", "[x] Page Flip (40004)", "---",
-                        "[x] Stereo - On/Resync (40014)", "Stereo - Off (40013)", "---",
-                        "LCD Mode 1 (40501)", "[x] LCD Mode 2 (40502)", "LCD Mode Off (40505)"}));
-}
-
-LRESULT CALLBACK refuseCodeWindows(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-        auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-        if (!IS_INTRESOURCE(create->lpcs->lpszClass) &&
-            lstrcmpA(create->lpcs->lpszClass, codeWindowClassName) == 0)
-            return 1;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+        rightClickMenuOf({"Interleaved (40006)", "Over/Under (40005)", "[x] Page Flip (40004)",
+                          "---", "[x] Stereo - On/Resync (40014)", "Stereo - Off (40013)", "---",
+                          "LCD Mode 1 (40501)", "[x] LCD Mode 2 (40502)", "LCD Mode Off (40505)"}));
 }
 
 TEST_F(MainWindow, ACommandThatCannotShowItsCodeIsReportedOnce) {
     ASSERT_TRUE(create());
-    HHOOK hook = SetWindowsHookExA(WH_CBT, refuseCodeWindows, nullptr, GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
+    WindowLog refusal(codeWindowClassName);
     for (auto send : {+[](HWND w) { SendMessageA(w, WM_COMMAND, 40011, 0); },
                       +[](HWND w) { SendMessageA(w, WM_COMMAND, 40013, 0); },
                       +[](HWND w) { SendMessageA(w, WM_HOTKEY, hotKeyNormal, 0); }}) {
         MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
         send(window);
-        const auto seen = boxes.seen();
-        ASSERT_EQ(seen.size(), 1u);
-        EXPECT_EQ(seen[0].text, "Cannot create Lumo Code Window.");
+        EXPECT_TRUE(answeredOneBox(boxes, "Cannot create Lumo Code Window."));
         EXPECT_EQ(controller.lastError, 0) << "the report clears the code";
     }
-    UnhookWindowsHookEx(hook);
 }
 
 } // namespace

@@ -10,11 +10,12 @@
 #include "settings/settings_store.h"
 #include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
+#include "support/hot_key_holder.h"
 #include "support/message_box.h"
 #include "support/wait.h"
-#include "support/window_refusal.h"
 #include "support/window_log.h"
 #include "support/windows.h"
 
@@ -47,8 +48,7 @@ constexpr int hotKeyControls[] = {IDC_HOTKEY1, IDC_HOTKEY2, IDC_HOTKEY3};
 constexpr int hotKeyLabels[] = {IDC_HOTKEY1_LABEL, IDC_HOTKEY2_LABEL, IDC_HOTKEY3_LABEL};
 
 std::optional<uint32_t> storedSetting(const char* name) {
-    const auto value = readValue(testSettingsKey, name);
-    return value ? value->dword() : std::nullopt;
+    return readDword(testSettingsKey, name);
 }
 
 int32_t hotKeyValue(HWND dialog, int control) {
@@ -59,47 +59,34 @@ void setHotKey(HWND dialog, int control, int32_t value) {
     SendDlgItemMessageA(dialog, control, HKM_SETHOTKEY, static_cast<WPARAM>(value), 0);
 }
 
-bool noCodeWindows() {
-    return topLevelWindowsOfClass(codeWindowClassName).empty();
-}
-
-// Whether a combination is free: another window of the test can take it.
-bool combinationFree(HWND probe, int32_t value) {
-    constexpr int probeId = 1;
+// Whether a hot-key control's value is free for another program.
+bool valueFree(int32_t value) {
     const HotKeyArguments arguments = convertHotKey(value);
-    if (!RegisterHotKey(probe, probeId, arguments.modifiers, arguments.virtualKey))
-        return false;
-    UnregisterHotKey(probe, probeId);
-    return true;
+    return combinationFree(arguments.modifiers, arguments.virtualKey);
 }
 
 class PropertiesDialog : public testing::Test {
   protected:
     void SetUp() override {
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         makeVersionText();
         controller.hotKey1 = ctrlF10;
         controller.hotKey2 = ctrlF11;
         controller.hotKey3 = ctrlF12;
         owner_ = CreateWindowExA(0, "STATIC", "hot-key owner", WS_POPUP, 0, 0, 10, 10, nullptr,
                                  nullptr, nullptr, nullptr);
-        probe_ = CreateWindowExA(0, "STATIC", "hot-key probe", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                 nullptr, nullptr, nullptr);
-        ASSERT_TRUE(owner_ && probe_);
+        ASSERT_TRUE(owner_);
         controller.mainWindow = owner_;
         registerControllerHotKeys(owner_);
         ASSERT_EQ(controller.lastError, 0);
-        ASSERT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        ASSERT_TRUE(codeWindowsGone());
     }
 
     void TearDown() override {
         for (int id : {hotKey1Id, hotKey2Id, hotKey3Id})
             UnregisterHotKey(owner_, id);
         DestroyWindow(owner_);
-        DestroyWindow(probe_);
-        EXPECT_TRUE(waitUntil(noCodeWindows, codeAppearsMs));
+        EXPECT_TRUE(codeWindowsGone());
         deleteCorvaneKey();
     }
 
@@ -126,7 +113,6 @@ class PropertiesDialog : public testing::Test {
     }
 
     HWND owner_ = nullptr;
-    HWND probe_ = nullptr;
 };
 
 struct ControlsSeen {
@@ -161,7 +147,21 @@ void expectControls(HWND dialog, const ControlsSeen& expected, const std::string
 
 const std::vector<std::string> interleavedLabels{
     "Stereo - Normal:", "Stereo - Reverse:", "Stereo - Off:"};
-const std::vector<std::string> otherModeLabels{"Stereo - On:", "Not Used.", "Stereo - Off:"};
+
+// The controls for Interleaved on the default hardware, for the other modes with the given item
+// selected, and for other hardware.
+const ControlsSeen interleavedControls{
+    fullModeList, 0, true, {true, true, true}, interleavedLabels};
+ControlsSeen otherModeControls(int selection, const char* firstLabel = "Stereo - On:") {
+    return {fullModeList,
+            selection,
+            false,
+            {true, false, true},
+            {firstLabel, "Not Used.", "Stereo - Off:"}};
+}
+ControlsSeen otherHardwareControls(std::vector<std::string> labels) {
+    return {{"Interleaved"}, 0, false, {false, false, false}, std::move(labels)};
+}
 
 TEST_F(PropertiesDialog, OpensWithTheStoredSettings) {
     struct Opening {
@@ -172,20 +172,12 @@ TEST_F(PropertiesDialog, OpensWithTheStoredSettings) {
         int lcdSelection;
     };
     const std::vector<Opening> openings{
-        {0, 0, 2, {fullModeList, 0, true, {true, true, true}, interleavedLabels}, 1},
-        {0,
-         1,
-         1,
-         {fullModeList,
-          2,
-          false,
-          {true, false, true},
-          {"Stereo - On/Resync:", "Not Used.", "Stereo - Off:"}},
-         0},
-        {0, 2, 0, {fullModeList, 1, false, {true, false, true}, otherModeLabels}, 2},
-        {0, 9, 7, {fullModeList, 1, false, {true, false, true}, otherModeLabels}, 2},
-        {1, 2, 2, {{"Interleaved"}, 0, false, {false, false, false}, interleavedLabels}, 1},
-        {3, 0, 1, {fullModeList, 0, true, {true, true, true}, interleavedLabels}, 0},
+        {0, 0, 2, interleavedControls, 1},
+        {0, 1, 1, otherModeControls(2, "Stereo - On/Resync:"), 0},
+        {0, 2, 0, otherModeControls(1), 2},
+        {0, 9, 7, otherModeControls(1), 2},
+        {1, 2, 2, otherHardwareControls(interleavedLabels), 1},
+        {3, 0, 1, interleavedControls, 0},
     };
     for (const Opening& opening : openings) {
         const std::string situation = "hardware " + std::to_string(opening.hardware) + ", mode " +
@@ -197,9 +189,7 @@ TEST_F(PropertiesDialog, OpensWithTheStoredSettings) {
         controller.hotKey1 = shiftCtrlF5;
         controller.hotKey2 = 0x12340000 | altF6; // only the low 16 bits reach the control
         controller.hotKey3 = ctrlAltF7;
-        HWND seenDialog = nullptr;
         const bool shown = open([&](HWND dialog) {
-            seenDialog = dialog;
             EXPECT_EQ(controller.propertiesWindow, dialog) << situation;
             EXPECT_EQ(listItems(dialog, IDC_HARDWARE_LIST), std::vector<std::string>{"3V Ududav"});
             EXPECT_EQ(listSelection(dialog, IDC_HARDWARE_LIST), 0) << situation;
@@ -212,7 +202,6 @@ TEST_F(PropertiesDialog, OpensWithTheStoredSettings) {
             click(dialog, IDC_PROPERTIES_CANCEL);
         });
         EXPECT_TRUE(shown) << situation;
-        EXPECT_NE(seenDialog, nullptr);
         EXPECT_EQ(controller.propertiesWindow, nullptr) << situation;
         EXPECT_EQ(controller.hardware, opening.hardware) << "Cancel wrote the hardware";
         EXPECT_EQ(controller.mode, opening.mode) << "Cancel wrote the mode";
@@ -221,32 +210,26 @@ TEST_F(PropertiesDialog, OpensWithTheStoredSettings) {
 }
 
 TEST_F(PropertiesDialog, ModeChoicesSwitchTheControlsAndClearTheTest) {
-    controller.tested = 1;
-    open([](HWND dialog) {
-        choose(dialog, IDC_MODE_LIST, 2);
-        expectControls(dialog, {fullModeList, 2, false, {true, false, true}, otherModeLabels},
-                       "Page Flip chosen");
-        EXPECT_EQ(controller.tested, 0);
-
-        controller.tested = 1;
-        choose(dialog, IDC_MODE_LIST, 1);
-        expectControls(dialog, {fullModeList, 1, false, {true, false, true}, otherModeLabels},
-                       "Over/Under chosen");
-        EXPECT_EQ(controller.tested, 0);
-
-        controller.tested = 1;
-        choose(dialog, IDC_MODE_LIST, 0);
-        expectControls(dialog, {fullModeList, 0, true, {true, true, true}, interleavedLabels},
-                       "Interleaved chosen");
-        EXPECT_EQ(controller.tested, 0);
-
-        controller.tested = 1;
-        choose(dialog, IDC_MODE_LIST, 0);
-        EXPECT_EQ(controller.tested, 0) << "choosing the same mode again";
-
-        controller.tested = 1;
-        choose(dialog, IDC_MODE_LIST, -1);
-        EXPECT_EQ(controller.tested, 0) << "no mode chosen";
+    struct Choice {
+        int index;
+        const char* situation;
+        std::optional<ControlsSeen> expected;
+    };
+    const Choice choices[] = {
+        {2, "Page Flip chosen", otherModeControls(2)},
+        {1, "Over/Under chosen", otherModeControls(1)},
+        {0, "Interleaved chosen", interleavedControls},
+        {0, "the same mode chosen again", interleavedControls},
+        {-1, "no mode chosen", std::nullopt},
+    };
+    open([&](HWND dialog) {
+        for (const Choice& choice : choices) {
+            controller.tested = 1;
+            choose(dialog, IDC_MODE_LIST, choice.index);
+            if (choice.expected)
+                expectControls(dialog, *choice.expected, choice.situation);
+            EXPECT_EQ(controller.tested, 0) << choice.situation;
+        }
 
         // Only the end of a choice counts: a selection that merely changes does nothing.
         controller.tested = 1;
@@ -266,25 +249,18 @@ TEST_F(PropertiesDialog, HardwareChoicesRefillTheModeListAndClearTheTest) {
     controller.tested = 1;
     open([](HWND dialog) {
         choose(dialog, IDC_HARDWARE_LIST, 0);
-        expectControls(dialog, {fullModeList, 0, true, {true, true, true}, interleavedLabels},
-                       "hardware chosen");
+        expectControls(dialog, interleavedControls, "hardware chosen");
         EXPECT_EQ(controller.tested, 0);
 
         controller.tested = 1;
         choose(dialog, IDC_MODE_LIST, 2);
         choose(dialog, IDC_HARDWARE_LIST, 0);
-        expectControls(dialog, {fullModeList, 0, true, {true, true, true}, interleavedLabels},
-                       "the same hardware chosen again");
+        expectControls(dialog, interleavedControls, "the same hardware chosen again");
         EXPECT_EQ(controller.tested, 0);
 
         controller.tested = 1;
         choose(dialog, IDC_HARDWARE_LIST, -1);
-        expectControls(dialog,
-                       {{"Interleaved"},
-                        0,
-                        false,
-                        {false, false, false},
-                        {"Not Used.", "Not Used.", "Not Used."}},
+        expectControls(dialog, otherHardwareControls({"Not Used.", "Not Used.", "Not Used."}),
                        "no hardware chosen");
         EXPECT_EQ(controller.tested, 0);
 
@@ -319,9 +295,9 @@ TEST_F(PropertiesDialog, OkStoresTheChoicesRegistersTheHotKeysAndClosesWithOne) 
     EXPECT_EQ(storedSetting("Hot-Key 3"), uint32_t(ctrlAltF7));
 
     for (int32_t taken : {shiftCtrlF5, altF6, ctrlAltF7})
-        EXPECT_FALSE(combinationFree(probe_, taken)) << std::hex << taken << " not registered";
+        EXPECT_FALSE(valueFree(taken)) << std::hex << taken << " not registered";
     for (int32_t withdrawn : {ctrlF10, ctrlF11, ctrlF12})
-        EXPECT_TRUE(combinationFree(probe_, withdrawn)) << std::hex << withdrawn << " still taken";
+        EXPECT_TRUE(valueFree(withdrawn)) << std::hex << withdrawn << " still taken";
 }
 
 TEST_F(PropertiesDialog, ApplyStoresAndStaysOpenAndCancelThenClosesWithTwo) {
@@ -355,15 +331,12 @@ TEST_F(PropertiesDialog, OverUnderWarningAnsweredNoKeepsTheChoicesButStoresNothi
         {
             MessageBoxWatcher watcher({"Warning"}, IDNO);
             click(dialog, IDC_PROPERTIES_APPLY);
-            const auto boxes = watcher.seen();
-            ASSERT_EQ(boxes.size(), 1u);
-            EXPECT_EQ(boxes[0].text,
-                      "Activating Over/Under mode may cause your screen to become jumbled or go "
-                      "blank. If this occurs, you may have to reset your 3D hardware and/or "
-                      "computer. Only advanced users should use this mode. Do you want continue?");
-            EXPECT_EQ(boxes[0].buttons,
-                      (std::vector<std::pair<int, std::string>>{{IDYES, "&Yes"}, {IDNO, "&No"}}));
-            EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+            EXPECT_TRUE(answeredOneBox(
+                watcher,
+                "Activating Over/Under mode may cause your screen to become jumbled or go blank. "
+                "If this occurs, you may have to reset your 3D hardware and/or computer. Only "
+                "advanced users should use this mode. Do you want continue?",
+                yesNoButtons, IDI_EXCLAMATION));
         }
         EXPECT_TRUE(IsWindowVisible(dialog));
         EXPECT_FALSE(keyExists(testControllerKey));
@@ -378,7 +351,7 @@ TEST_F(PropertiesDialog, OverUnderWarningAnsweredNoKeepsTheChoicesButStoresNothi
     });
     EXPECT_FALSE(keyExists(testControllerKey));
     EXPECT_EQ(controller.mode, 2) << "Cancel undid the mode";
-    EXPECT_FALSE(combinationFree(probe_, shiftCtrlF5)) << "the new hot-key was not registered";
+    EXPECT_FALSE(valueFree(shiftCtrlF5)) << "the new hot-key was not registered";
 }
 
 TEST_F(PropertiesDialog, OverUnderWarningAnsweredYesStoresTheMode) {
@@ -409,12 +382,9 @@ TEST_F(PropertiesDialog, EqualHotKeysAreRefusedAndNothingIsStored) {
             for (int button : {IDC_PROPERTIES_APPLY, IDC_PROPERTIES_OK}) {
                 MessageBoxWatcher watcher({defaultMessageBoxCaption()}, IDOK);
                 click(dialog, button);
-                const auto boxes = watcher.seen();
-                ASSERT_EQ(boxes.size(), 1u) << refusal.situation;
-                EXPECT_EQ(boxes[0].text, "Hot-Keys cannot have the same values.");
-                EXPECT_EQ(boxes[0].buttons,
-                          (std::vector<std::pair<int, std::string>>{{IDOK, "OK"}}));
-                EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+                EXPECT_TRUE(answeredOneBox(watcher, "Hot-Keys cannot have the same values.",
+                                           okButton, IDI_EXCLAMATION))
+                    << refusal.situation;
                 EXPECT_TRUE(IsWindowVisible(dialog)) << refusal.situation;
                 EXPECT_FALSE(keyExists(testControllerKey)) << refusal.situation;
             }
@@ -446,21 +416,15 @@ TEST_F(PropertiesDialog, EnterDoesNothingAndEscapeCancels) {
     EXPECT_FALSE(keyExists(testControllerKey));
 }
 
+// What the LCD commands change and store is the commands' own concern.
 TEST_F(PropertiesDialog, SetSendsTheChosenLcdModeAtOnce) {
-    struct Setting {
-        int index;
-        int32_t command;
-        int32_t lcdMode;
-    };
-    const Setting settings[] = {{0, 5, 1}, {2, 7, 0}, {1, 6, 2}, {-1, 7, 0}};
+    const std::pair<int, int32_t> settings[] = {{0, 5}, {2, 7}, {1, 6}, {-1, 7}};
     open([&](HWND dialog) {
-        for (const Setting& setting : settings) {
-            SendDlgItemMessageA(dialog, IDC_LCD_MODE_LIST, CB_SETCURSEL,
-                                static_cast<WPARAM>(setting.index), 0);
+        for (const auto& [index, command] : settings) {
+            SendDlgItemMessageA(dialog, IDC_LCD_MODE_LIST, CB_SETCURSEL, static_cast<WPARAM>(index),
+                                0);
             click(dialog, IDC_LCD_SET);
-            EXPECT_TRUE(codeAppears(setting.command)) << "item " << setting.index;
-            EXPECT_EQ(controller.lcdMode, setting.lcdMode) << "item " << setting.index;
-            EXPECT_EQ(storedSetting("LCD Mode"), uint32_t(setting.lcdMode));
+            EXPECT_TRUE(codeAppears(command)) << "item " << index;
             EXPECT_TRUE(IsWindowVisible(dialog));
         }
         click(dialog, IDC_PROPERTIES_CANCEL);
@@ -468,8 +432,11 @@ TEST_F(PropertiesDialog, SetSendsTheChosenLcdModeAtOnce) {
 }
 
 // Works one run of the interleave test started from the Test button: checks what the test
-// starts with, answers it with the button and waits until the Properties dialog is back.
-void runTestFromTheButton(HWND dialog, int32_t startCommand, int answer) {
+// starts with, lets the user work it, answers it with the button and waits until the Properties
+// dialog is back.
+void runTestFromTheButton(
+    HWND dialog, int32_t startCommand, int answer,
+    const std::function<void(HWND)>& user = [](HWND) {}) {
     postClick(dialog, IDC_TEST);
     EXPECT_TRUE(codeAppears(startCommand));
     HWND test = waitForDialog(testDialogTitle);
@@ -477,6 +444,7 @@ void runTestFromTheButton(HWND dialog, int32_t startCommand, int answer) {
     EXPECT_EQ(GetWindow(test, GW_OWNER), dialog);
     EXPECT_EQ(controller.hardware, 0) << "the test runs on the default hardware";
     EXPECT_EQ(controller.active, 1);
+    user(test);
     click(test, answer);
     EXPECT_TRUE(codeAppears(StereoOff));
     waitForDialogThread();
@@ -493,15 +461,10 @@ TEST_F(PropertiesDialog, TestRunsTheInterleaveTestAndRestoresHardwareAndEyeOrder
         EXPECT_EQ(controller.reverse, 0);
 
         controller.reverse = 1;
-        postClick(dialog, IDC_TEST);
-        ASSERT_TRUE(codeAppears(StereoReverse));
-        HWND test = waitForDialog(testDialogTitle);
-        ASSERT_NE(test, nullptr);
-        click(test, IDC_TEST_TOGGLE);
-        EXPECT_EQ(controller.reverse, 0);
-        click(test, IDCANCEL);
-        EXPECT_TRUE(codeAppears(StereoOff));
-        waitForDialogThread();
+        runTestFromTheButton(dialog, StereoReverse, IDCANCEL, [](HWND test) {
+            click(test, IDC_TEST_TOGGLE);
+            EXPECT_EQ(controller.reverse, 0);
+        });
         EXPECT_EQ(controller.tested, 0);
         EXPECT_EQ(controller.reverse, 1) << "the reversal chosen in the test stayed";
         EXPECT_EQ(controller.hardware, 1);
@@ -520,11 +483,9 @@ TEST_F(PropertiesDialog, TestInTheOtherModesOnlySaysItIsNotImplemented) {
             click(dialog, IDC_TEST);
             click(dialog, IDC_PROPERTIES_CANCEL);
         });
-        const auto boxes = watcher.seen();
-        ASSERT_EQ(boxes.size(), 1u) << "mode item " << index;
-        EXPECT_EQ(boxes[0].text, "Test window for this mode is not implemented.");
-        EXPECT_EQ(boxes[0].buttons, (std::vector<std::pair<int, std::string>>{{IDOK, "OK"}}));
-        EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_ASTERISK));
+        EXPECT_TRUE(answeredOneBox(watcher, "Test window for this mode is not implemented.",
+                                   okButton, IDI_ASTERISK))
+            << "mode item " << index;
         EXPECT_EQ(controller.active, 1) << "a command was sent";
         EXPECT_EQ(windows.count(codeWindowClassName), 0) << "a code was painted";
     }
@@ -537,12 +498,8 @@ TEST_F(PropertiesDialog, AsksWhetherTheTestPictureLookedRight) {
             SendMessageA(dialog, WM_COMMAND, confirmTestCommandId, 0);
             click(dialog, IDC_PROPERTIES_CANCEL);
         });
-        const auto boxes = watcher.seen();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "Did you see the image properly?");
-        EXPECT_EQ(boxes[0].buttons,
-                  (std::vector<std::pair<int, std::string>>{{IDYES, "&Yes"}, {IDNO, "&No"}}));
-        EXPECT_EQ(boxes[0].icon, LoadIconA(nullptr, IDI_QUESTION));
+        EXPECT_TRUE(
+            answeredOneBox(watcher, "Did you see the image properly?", yesNoButtons, IDI_QUESTION));
         EXPECT_EQ(controller.tested, answer == IDYES ? 1 : 0);
     }
 }
@@ -557,9 +514,7 @@ TEST_F(PropertiesDialog, AFailedSetIsReportedAndTheDialogStaysOpen) {
         EXPECT_TRUE(IsWindowVisible(dialog));
         click(dialog, IDC_PROPERTIES_CANCEL);
     });
-    const auto boxes = watcher.seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Cannot create Lumo Code Window.");
+    EXPECT_TRUE(answeredOneBox(watcher, "Cannot create Lumo Code Window."));
 }
 
 TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillGoesOff) {
@@ -574,9 +529,7 @@ TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillG
         EXPECT_EQ(controller.reverse, 1);
         click(dialog, IDC_PROPERTIES_CANCEL);
     });
-    const auto boxes = watcher.seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Cannot create Test Dialog.");
+    EXPECT_TRUE(answeredOneBox(watcher, "Cannot create Test Dialog."));
 }
 
 TEST_F(PropertiesDialog, AFailedSaveIsReportedAndOkStillCloses) {
@@ -584,9 +537,7 @@ TEST_F(PropertiesDialog, AFailedSaveIsReportedAndOkStillCloses) {
     ASSERT_TRUE(failFirstWrite.active());
     MessageBoxWatcher watcher({errorCaption}, IDOK);
     EXPECT_EQ(run([](HWND dialog) { click(dialog, IDC_PROPERTIES_OK); }), IDOK);
-    const auto boxes = watcher.seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Cannot write to Active value in registry.");
+    EXPECT_TRUE(answeredOneBox(watcher, "Cannot write to Active value in registry."));
     EXPECT_EQ(controller.propertiesWindow, nullptr);
 }
 

@@ -1,7 +1,7 @@
 // The registrar script interpreter on the real registry, under a key of its own in HKCU.
 
 #include "server/registry_script.h"
-#include "support/registry_tree.h"
+#include "support/registry.h"
 
 #include <gtest/gtest.h>
 

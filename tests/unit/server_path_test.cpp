@@ -8,7 +8,7 @@
 #include "server/server_registration.h"
 #include "support/controller_process.h"
 #include "support/import_patch.h"
-#include "support/registry_tree.h"
+#include "support/registry.h"
 #include "support/server_keys.h"
 #include "support/wait.h"
 #include "zezizer.h"

@@ -1,7 +1,7 @@
 // RegServer and UnregServer on the real program: what it leaves in HKEY_CLASSES_ROOT.
 
 #include "support/controller_process.h"
-#include "support/registry_tree.h"
+#include "support/registry.h"
 #include "support/server_keys.h"
 
 #include <gtest/gtest.h>

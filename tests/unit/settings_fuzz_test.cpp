@@ -20,24 +20,14 @@ constexpr char runningVersion[] = "2.7.0.0";
 // The quick run of the test suite; `make stress` sets ZEZIZER_FUZZ_ITERATIONS for a longer one.
 constexpr int defaultIterations = 2000;
 
-struct FieldValue {
-    const char* key;
-    const char* name;
-    int32_t ControllerState::*field;
-    int32_t readFailure;
-};
-
-const std::vector<FieldValue> fieldsInReadOrder{
-    {testControllerKey, "Active", &ControllerState::active, 15},
-    {testControllerKey, "Reverse", &ControllerState::reverse, 16},
-    {testControllerKey, "Tested", &ControllerState::tested, 17},
-    {testSettingsKey, "Hardware", &ControllerState::hardware, 19},
-    {testSettingsKey, "Mode", &ControllerState::mode, 21},
-    {testSettingsKey, "LCD Mode", &ControllerState::lcdMode, 20},
-    {testSettingsKey, "Hot-Key 1", &ControllerState::hotKey1, 22},
-    {testSettingsKey, "Hot-Key 2", &ControllerState::hotKey2, 23},
-    {testSettingsKey, "Hot-Key 3", &ControllerState::hotKey3, 24},
-};
+// The numbers among the stored values, in read order.
+const std::vector<StoredField> fieldsInReadOrder = [] {
+    std::vector<StoredField> fields;
+    for (const StoredField& value : storedFields)
+        if (value.field)
+            fields.push_back(value);
+    return fields;
+}();
 constexpr size_t firstSettingsField = 3;
 constexpr int32_t oldFieldValue = 0x0BADF00D;
 
@@ -127,9 +117,8 @@ bool holdsDefaults() {
     return controller.hardware == 0 && controller.mode == 0 && controller.lcdMode == 0 &&
            controller.tested == 0 && controller.active == 0 && controller.reverse == 0 &&
            controller.hotKey1 == 633 && controller.hotKey2 == 634 && controller.hotKey3 == 635 &&
-           readValue(testSettingsKey, "Hot-Key 3") &&
-           readValue(testSettingsKey, "Hot-Key 3")->dword() == 635u &&
-           readValue(testControllerKey, "Version")->bytes.size() == 20;
+           readDword(testSettingsKey, "Hot-Key 3") == 635u &&
+           readValue(testControllerKey, "Version").value_or(StoredValue{}).bytes.size() == 20;
 }
 
 int iterations() {
@@ -167,7 +156,7 @@ TEST(SettingsAtStartUp, EveryRandomRegistryStateEndsInADocumentedOutcome) {
         controller = ControllerState{};
         controller.moduleInstance = GetModuleHandleA(nullptr);
         makeVersionText();
-        for (const FieldValue& field : fieldsInReadOrder)
+        for (const StoredField& field : fieldsInReadOrder)
             controller.*field.field = oldFieldValue;
         const int result = loadOrResetSettings();
         ASSERT_LT(strnlen(controller.version, sizeof(controller.version)),

@@ -3,6 +3,7 @@
 #include "code/controller_state.h"
 #include "settings/error_codes.h"
 #include "settings/settings_store.h"
+#include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
 
@@ -18,32 +19,10 @@ namespace {
 
 constexpr char runningVersion[] = "2.7.0.0";
 
-// The values in the order the program reads and writes them, with the code each failure leaves.
-struct ValueStep {
-    const char* key;
-    const char* name;
-    int32_t ControllerState::*field; // null for "Version"
-    int32_t writeFailure;
-    int32_t readFailure;
-};
-
-const std::vector<ValueStep> valueSteps{
-    {testControllerKey, "Active", &ControllerState::active, 3, 15},
-    {testControllerKey, "Reverse", &ControllerState::reverse, 4, 16},
-    {testControllerKey, "Tested", &ControllerState::tested, 5, 17},
-    {testControllerKey, "Version", nullptr, 6, 18},
-    {testSettingsKey, "Hardware", &ControllerState::hardware, 7, 19},
-    {testSettingsKey, "Mode", &ControllerState::mode, 9, 21},
-    {testSettingsKey, "LCD Mode", &ControllerState::lcdMode, 8, 20},
-    {testSettingsKey, "Hot-Key 1", &ControllerState::hotKey1, 10, 22},
-    {testSettingsKey, "Hot-Key 2", &ControllerState::hotKey2, 11, 23},
-    {testSettingsKey, "Hot-Key 3", &ControllerState::hotKey3, 12, 24},
-};
-
 // Distinct values for every field, so that a field read from the wrong value shows.
 void fillDistinct(int32_t base) {
     int32_t next = base;
-    for (const ValueStep& step : valueSteps)
+    for (const StoredField& step : storedFields)
         if (step.field)
             controller.*step.field = next++;
 }
@@ -57,9 +36,7 @@ std::vector<std::string> sortedValueNames(const char* keyPath) {
 class SettingsStore : public testing::Test {
   protected:
     void SetUp() override {
-        deleteCorvaneKey();
-        controller = ControllerState{};
-        controller.moduleInstance = GetModuleHandleA(nullptr);
+        startFreshController();
         makeVersionText();
     }
     void TearDown() override { deleteCorvaneKey(); }
@@ -126,10 +103,10 @@ TEST_F(SettingsStore, ASaveWithResetWritesExactlyTheDefaultsWithTheirTypes) {
     EXPECT_EQ(sortedValueNames(testSettingsKey),
               (std::vector<std::string>{"Hardware", "Hot-Key 1", "Hot-Key 2", "Hot-Key 3",
                                         "LCD Mode", "Mode"}));
-    const std::vector<std::pair<const ValueStep*, uint32_t>> defaults{
-        {&valueSteps[0], 0},   {&valueSteps[1], 0},   {&valueSteps[2], 0},
-        {&valueSteps[4], 0},   {&valueSteps[5], 0},   {&valueSteps[6], 0},
-        {&valueSteps[7], 633}, {&valueSteps[8], 634}, {&valueSteps[9], 635},
+    const std::vector<std::pair<const StoredField*, uint32_t>> defaults{
+        {&storedFields[0], 0},   {&storedFields[1], 0},   {&storedFields[2], 0},
+        {&storedFields[4], 0},   {&storedFields[5], 0},   {&storedFields[6], 0},
+        {&storedFields[7], 633}, {&storedFields[8], 634}, {&storedFields[9], 635},
     };
     for (const auto& [step, expected] : defaults) {
         auto value = readValue(step->key, step->name);
@@ -153,7 +130,7 @@ TEST_F(SettingsStore, LoadReadsBackWhatSaveWrote) {
     ASSERT_EQ(loadSettings(), 1);
     EXPECT_EQ(controller.lastError, 0);
     int32_t next = 7;
-    for (const ValueStep& step : valueSteps) {
+    for (const StoredField& step : storedFields) {
         if (step.field) {
             EXPECT_EQ(controller.*step.field, next++) << step.name;
         }
@@ -162,25 +139,25 @@ TEST_F(SettingsStore, LoadReadsBackWhatSaveWrote) {
 }
 
 TEST_F(SettingsStore, EachMissingValueStopsTheLoadWithItsOwnCode) {
-    for (size_t missing = 0; missing < valueSteps.size(); ++missing) {
+    for (size_t missing = 0; missing < storedFields.size(); ++missing) {
         deleteCorvaneKey();
         fillDistinct(1000);
         ASSERT_EQ(saveSettings(0), 1);
-        deleteValue(valueSteps[missing].key, valueSteps[missing].name);
+        deleteValue(storedFields[missing].key, storedFields[missing].name);
         fillDistinct(5000);
 
-        EXPECT_EQ(loadSettings(), 0) << valueSteps[missing].name;
-        EXPECT_EQ(controller.lastError, valueSteps[missing].readFailure)
-            << valueSteps[missing].name;
+        EXPECT_EQ(loadSettings(), 0) << storedFields[missing].name;
+        EXPECT_EQ(controller.lastError, storedFields[missing].readFailure)
+            << storedFields[missing].name;
         int32_t stored = 1000, old = 5000;
-        for (size_t i = 0; i < valueSteps.size(); ++i, ++stored, ++old) {
-            if (!valueSteps[i].field) {
+        for (size_t i = 0; i < storedFields.size(); ++i, ++stored, ++old) {
+            if (!storedFields[i].field) {
                 --stored, --old;
                 continue;
             }
             const int32_t expected = i < missing ? stored : old;
-            EXPECT_EQ(controller.*valueSteps[i].field, expected)
-                << valueSteps[i].name << " with " << valueSteps[missing].name << " missing";
+            EXPECT_EQ(controller.*storedFields[i].field, expected)
+                << storedFields[i].name << " with " << storedFields[missing].name << " missing";
         }
     }
 }
@@ -246,18 +223,18 @@ TEST_F(SettingsStore, TheVersionCheckComparesTheWholeStoredText) {
 }
 
 TEST_F(SettingsStore, EveryFailingValueWriteLeavesItsCodeAndKeepsWhatWasWrittenBefore) {
-    for (size_t failing = 0; failing < valueSteps.size(); ++failing) {
+    for (size_t failing = 0; failing < storedFields.size(); ++failing) {
         deleteCorvaneKey();
         fillDistinct(300);
         RegistryWriteWatch watch(static_cast<int>(failing) + 1);
         ASSERT_TRUE(watch.active());
-        EXPECT_EQ(saveSettings(0), 0) << valueSteps[failing].name;
-        EXPECT_EQ(controller.lastError, valueSteps[failing].writeFailure)
-            << valueSteps[failing].name;
-        for (size_t i = 0; i < valueSteps.size(); ++i) {
-            auto value = readValue(valueSteps[i].key, valueSteps[i].name);
+        EXPECT_EQ(saveSettings(0), 0) << storedFields[failing].name;
+        EXPECT_EQ(controller.lastError, storedFields[failing].writeFailure)
+            << storedFields[failing].name;
+        for (size_t i = 0; i < storedFields.size(); ++i) {
+            auto value = readValue(storedFields[i].key, storedFields[i].name);
             EXPECT_EQ(value.has_value(), i < failing)
-                << valueSteps[i].name << " with " << valueSteps[failing].name << " failing";
+                << storedFields[i].name << " with " << storedFields[failing].name << " failing";
         }
     }
 }
@@ -302,7 +279,7 @@ TEST_F(SettingsStore, StartingWithoutStoredSettingsWritesTheDefaults) {
     EXPECT_EQ(loadOrResetSettings(), 1);
     EXPECT_EQ(controller.hotKey1, 633);
     EXPECT_EQ(controller.mode, 0);
-    EXPECT_EQ(readValue(testSettingsKey, "Hot-Key 3")->dword(), 635u);
+    EXPECT_EQ(readDword(testSettingsKey, "Hot-Key 3"), 635u);
     EXPECT_EQ(readValue(testControllerKey, "Version")->bytes.size(), 20u);
 }
 
@@ -328,8 +305,8 @@ TEST_F(SettingsStore, StartingWithSettingsOfAnotherVersionOrNoneReplacesThemAll)
         else
             deleteValue(testControllerKey, "Version");
         EXPECT_EQ(loadOrResetSettings(), 1) << stored;
-        EXPECT_EQ(readValue(testControllerKey, "Active")->dword(), 0u) << stored;
-        EXPECT_EQ(readValue(testSettingsKey, "Hot-Key 1")->dword(), 633u) << stored;
+        EXPECT_EQ(readDword(testControllerKey, "Active"), 0u) << stored;
+        EXPECT_EQ(readDword(testSettingsKey, "Hot-Key 1"), 633u) << stored;
         EXPECT_EQ(readValue(testControllerKey, "Version")->bytes.size(), 20u) << stored;
         EXPECT_EQ(controller.hotKey2, 634) << stored;
     }

@@ -3,6 +3,7 @@
 #include "app/tray_menu.h"
 #include "code/controller_state.h"
 #include "support/popup_menu.h"
+#include "support/tray_menus.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,6 @@
 #include <vector>
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 struct MenuState {
     int32_t mode;
@@ -23,15 +22,11 @@ struct MenuState {
 struct MenuCase {
     const char* name;
     MenuState state;
-    Lines expected;
+    MenuLines expected;
 };
 
 const std::vector<MenuCase> menuCases{
-    {"interleaved, stereo off",
-     {ModeInterleaved, 0, 0, 0},
-     {"[x] Interleaved (40006)", "Over/Under (40005)", "Page Flip (40004)", "---",
-      "Stereo - Normal (40011)", "Stereo - Reverse (40012)", "[x] Stereo - Off (40013)", "---",
-      "LCD Mode 1 (40501)", "LCD Mode 2 (40502)", "[x] LCD Mode Off (40505)"}},
+    {"interleaved, stereo off", {ModeInterleaved, 0, 0, 0}, interleavedOffMenu},
     {"interleaved, normal, LCD mode 1",
      {ModeInterleaved, 1, 0, 1},
      {"[x] Interleaved (40006)", "Over/Under (40005)", "Page Flip (40004)", "---",
@@ -78,8 +73,6 @@ const std::vector<MenuCase> menuCases{
       "[x] LCD Mode 1 (40501)", "LCD Mode 2 (40502)", "LCD Mode Off (40505)"}},
 };
 
-const Lines windowItems{"About... (40003)", "Properties... (40002)", "---", "Exit (40001)"};
-
 void setState(const MenuCase& menuCase, int32_t hardware) {
     controller = ControllerState{};
     controller.hardware = hardware;
@@ -89,26 +82,15 @@ void setState(const MenuCase& menuCase, int32_t hardware) {
     controller.lcdMode = menuCase.state.lcdMode;
 }
 
-TEST(TrayMenu, TheBuilderAppendsModesStereoAndLcdItemsWithTheCurrentChoicesChecked) {
+// The left click's menu holds the controller's items alone; the right click's adds the window's.
+TEST(TrayMenu, ListsModesStereoAndLcdItemsWithTheCurrentChoicesChecked) {
     for (const MenuCase& menuCase : menuCases) {
         setState(menuCase, 0);
-        HMENU menu = CreatePopupMenu();
-        ASSERT_NE(menu, nullptr);
-        appendControllerMenu(menu);
-        EXPECT_EQ(describeMenu(menu), menuCase.expected) << menuCase.name;
-        DestroyMenu(menu);
-    }
-}
-
-TEST(TrayMenu, TheRightClickMenuEndsWithAboutPropertiesAndExit) {
-    for (const MenuCase& menuCase : menuCases) {
-        setState(menuCase, 0);
-        OwnedMenu menu = createRightClickMenu();
-        ASSERT_NE(menu, nullptr);
-        Lines expected = menuCase.expected;
-        expected.push_back("---");
-        expected.insert(expected.end(), windowItems.begin(), windowItems.end());
-        EXPECT_EQ(describeMenu(menu.get()), expected) << menuCase.name;
+        OwnedMenu left = createLeftClickMenu();
+        OwnedMenu right = createRightClickMenu();
+        ASSERT_TRUE(left && right) << menuCase.name;
+        EXPECT_EQ(describeMenu(left.get()), menuCase.expected) << menuCase.name;
+        EXPECT_EQ(describeMenu(right.get()), rightClickMenuOf(menuCase.expected)) << menuCase.name;
     }
 }
 
@@ -117,16 +99,7 @@ TEST(TrayMenu, OtherHardwareGetsOnlyAboutPropertiesAndExitOnTheRight) {
         setState(menuCases[1], hardware);
         OwnedMenu menu = createRightClickMenu();
         ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(describeMenu(menu.get()), windowItems) << "hardware " << hardware;
-    }
-}
-
-TEST(TrayMenu, TheLeftClickMenuIsTheBuilderAlone) {
-    for (const MenuCase& menuCase : menuCases) {
-        setState(menuCase, 0);
-        OwnedMenu menu = createLeftClickMenu();
-        ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(describeMenu(menu.get()), menuCase.expected) << menuCase.name;
+        EXPECT_EQ(describeMenu(menu.get()), windowMenuItems) << "hardware " << hardware;
     }
 }
 

@@ -1,0 +1,110 @@
+#include "support/child_process.h"
+
+#include "support/wait.h"
+
+#include <utility>
+
+namespace {
+
+constexpr DWORD terminatedMs = 10000;
+
+std::string newTemporaryFile() {
+    char folder[MAX_PATH] = {};
+    char path[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    GetTempFileNameA(folder, "zt", 0, path);
+    return path;
+}
+
+HANDLE inheritableWriter(const std::string& path) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string contentsOf(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(file);
+    return text;
+}
+
+} // namespace
+
+std::string commandLineOf(const std::string& program, const std::string& arguments) {
+    std::string line = "\"";
+    line += program;
+    line += "\" ";
+    line += arguments;
+    return line;
+}
+
+ChildProcess::ChildProcess(std::string commandLine, const std::string& folder)
+    : outputPath_(newTemporaryFile()), errorsPath_(newTemporaryFile()) {
+    HANDLE output = inheritableWriter(outputPath_);
+    HANDLE errors = inheritableWriter(errorsPath_);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = errors;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        CloseHandle(process.hThread);
+        process_ = process.hProcess;
+        processId_ = process.dwProcessId;
+    }
+    CloseHandle(output);
+    CloseHandle(errors);
+}
+
+ChildProcess::~ChildProcess() {
+    terminate();
+    DeleteFileA(outputPath_.c_str());
+    DeleteFileA(errorsPath_.c_str());
+}
+
+bool ChildProcess::running() const {
+    return started() && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> ChildProcess::waitForExit(DWORD timeoutMs,
+                                               const std::function<void()>& meanwhile) {
+    const bool ended = waitUntil(
+        [&] {
+            if (meanwhile)
+                meanwhile();
+            return !running();
+        },
+        timeoutMs);
+    DWORD code = 0;
+    if (!started() || !ended || !GetExitCodeProcess(process_, &code))
+        return std::nullopt;
+    return code;
+}
+
+void ChildProcess::terminate() {
+    if (!started())
+        return;
+    if (running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, terminatedMs);
+    }
+    CloseHandle(std::exchange(process_, nullptr));
+}
+
+std::string ChildProcess::output() const {
+    return contentsOf(outputPath_);
+}
+
+std::string ChildProcess::errors() const {
+    return contentsOf(errorsPath_);
+}
