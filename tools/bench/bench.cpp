@@ -6,6 +6,7 @@
 #include "statistics.h"
 
 #include "decoder/code_decoder.h"
+#include "support/child_process.h"
 #include "support/controller_process.h"
 #include "support/wait.h"
 
@@ -244,7 +245,7 @@ void measureControllerStart(StartFigures& figures) {
 
 void measureBaselineStart(StartFigures& figures) {
     const double start = nowMs();
-    ControllerProcess trivial("", besideOwn(trivialWindowProgram));
+    ChildProcess trivial(commandLineOf(besideOwn(trivialWindowProgram), ""));
     if (const std::optional<double> readyAt =
             readyInMessageLoop(trivial.processId(), startTimeoutMs))
         figures.baseline.push_back(*readyAt - start);
@@ -415,7 +416,7 @@ Calls measurePropertyReads(DispatchClient& client, const wchar_t* property) {
 // needed. The server ends with the release of its last object, so the client that connects first
 // is the one that measures; a second connection would find the server gone.
 Calls measureEmptyServerCalls() {
-    ControllerProcess server(emptyServerSwitch, ownPath());
+    ChildProcess server(commandLineOf(ownPath(), emptyServerSwitch));
     std::unique_ptr<DispatchClient> empty;
     pollUntil(
         [&] {
