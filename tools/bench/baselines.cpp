@@ -83,12 +83,6 @@ class EmptyFactory final : public IClassFactory {
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
-LRESULT CALLBACK trivialWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY)
-        PostQuitMessage(0);
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 int runMessageLoop() {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
@@ -112,17 +106,4 @@ int runEmptyServer() {
     CoRevokeClassObject(cookie);
     CoUninitialize();
     return 0;
-}
-
-int runTrivialWindow() {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = trivialWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = trivialWindowClass;
-    if (!RegisterClassA(&windowClass))
-        return 1;
-    if (!CreateWindowExA(0, trivialWindowClass, "", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
-                         nullptr, windowClass.hInstance, nullptr))
-        return 1;
-    return runMessageLoop();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The baselines that lumobench brings itself: an out-of-process COM class whose IDispatch does
-// nothing, and a program that only registers a window class and creates one hidden window.
+// nothing (a mode of lumobench), and a program that only registers a window class and creates one
+// hidden window (lumotrivial.exe, beside lumobench).
 
 #include <windows.h>
 
@@ -8,9 +9,8 @@
 inline constexpr CLSID emptyServerClassId = {
     0x6b1f3c2a, 0x9d4e, 0x4f7a, {0x8c, 0x11, 0x2e, 0x5b, 0x7a, 0x9d, 0x0c, 0x43}};
 inline constexpr char emptyServerSwitch[] = "--empty-server";
-inline constexpr char trivialWindowSwitch[] = "--trivial-window";
+inline constexpr char trivialWindowProgram[] = "lumotrivial.exe";
 inline constexpr char trivialWindowClass[] = "LumoBenchTrivialWindow";
 
-// The programs' own main routines; the exit code.
+// The empty server's main routine; the exit code.
 int runEmptyServer();
-int runTrivialWindow();
