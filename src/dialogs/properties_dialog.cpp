@@ -354,6 +354,27 @@ void onCommand(HWND dialog, WORD id, WORD notification) {
 
 } // namespace
 
+namespace {
+
+using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+constexpr char commonControlsLibrary[] = "comctl32.dll";
+constexpr char initCommonControlsExName[] = "InitCommonControlsEx";
+
+// The hot-key controls of the template need their class before the dialog is created. The common
+// controls are loaded here, at the dialog's first opening, rather than with the program: nothing
+// else uses them, and under Wine loading them is a good part of every start. A missing class
+// shows as the dialog's own creation failure.
+void registerHotKeyControlClass() {
+    static const auto initCommonControlsEx =
+        reinterpret_cast<InitCommonControlsExFunction>(reinterpret_cast<void (*)()>(
+            GetProcAddress(LoadLibraryA(commonControlsLibrary), initCommonControlsExName)));
+    const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_HOTKEY_CLASS};
+    if (initCommonControlsEx)
+        initCommonControlsEx(&classes);
+}
+
+} // namespace
+
 INT_PTR CALLBACK propertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
@@ -366,9 +387,7 @@ INT_PTR CALLBACK propertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 }
 
 bool showPropertiesDialog(HWND owner) {
-    // The hot-key controls of the template need their class before the dialog is created.
-    const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_HOTKEY_CLASS};
-    InitCommonControlsEx(&classes);
+    registerHotKeyControlClass();
     return DialogBoxParamA(controller.moduleInstance, MAKEINTRESOURCEA(IDD_PROPERTIES), owner,
                            propertiesDialogProc, 0) != -1;
 }
