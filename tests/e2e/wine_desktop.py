@@ -323,15 +323,40 @@ def stop(process, timeout=15):
         process.wait()
 
 
+class ChildOutput:
+    """A file that a background process writes and the test reads while it runs. The child's end
+    is opened for appending and the test reads through its own: sharing one file offset, a
+    child's write that came between the test's seek and its read would land at the start of the
+    file, over what was there."""
+
+    def __init__(self):
+        descriptor, self.path = tempfile.mkstemp(prefix="zezizer-e2e-")
+        os.close(descriptor)
+        self.child_end = open(self.path, "a")
+
+    def text(self):
+        with open(self.path) as reader:
+            return reader.read()
+
+    def close(self):
+        if not self.child_end.closed:
+            self.child_end.close()
+            os.unlink(self.path)
+
+    @property
+    def closed(self):
+        return self.child_end.closed
+
+
 class Probe:
     """A run of the probe that lasts until it is ended; its lines are read as they come. Its
     output goes through a file, as with run()."""
 
     def __init__(self, *arguments):
-        self.output = tempfile.TemporaryFile("w+")
+        self.output = ChildOutput()
         self.lines_read = 0
         self.process = subprocess.Popen(["timeout", "900", "wine", PROBE, *arguments], cwd=BUILD,
-                                        stdin=subprocess.PIPE, stdout=self.output,
+                                        stdin=subprocess.PIPE, stdout=self.output.child_end,
                                         stderr=subprocess.DEVNULL, text=True)
         self.answer = self.read_line(WINE_TIMEOUT)
 
@@ -341,8 +366,7 @@ class Probe:
 
         def next_line():
             nonlocal line
-            self.output.seek(0)
-            complete = self.output.read().split("\n")[:-1]
+            complete = self.output.text().split("\n")[:-1]
             if len(complete) <= self.lines_read:
                 return False
             line = complete[self.lines_read].strip()
@@ -397,25 +421,23 @@ class Watch:
     code, each told once the code has gone."""
 
     def __init__(self, timeout_ms=120000):
-        self.output = tempfile.TemporaryFile("w+")
-        self.errors = tempfile.TemporaryFile("w+")
+        self.output = ChildOutput()
+        self.errors = ChildOutput()
         self.process = subprocess.Popen(
             ["timeout", str(timeout_ms // 1000 + 30), "wine", LUMOWATCH, "--json", "--timeout",
-             str(timeout_ms)], cwd=BUILD, stdin=subprocess.DEVNULL, stdout=self.output,
-            stderr=self.errors)
+             str(timeout_ms)], cwd=BUILD, stdin=subprocess.DEVNULL, stdout=self.output.child_end,
+            stderr=self.errors.child_end)
 
     def ready(self, timeout=WINE_TIMEOUT):
         """Whether lumowatch says it reads the screen."""
 
         def said_ready():
-            self.errors.seek(0)
-            return "ready" in self.errors.read()
+            return "ready" in self.errors.text()
 
         return wait_until(said_ready, timeout)
 
     def sightings(self):
-        self.output.seek(0)
-        return [json.loads(line) for line in self.output.read().split("\n")[:-1] if line]
+        return [json.loads(line) for line in self.output.text().split("\n")[:-1] if line]
 
     def wait_for(self, count, timeout=5):
         """The sightings once there are at least count of them, or those there are at the
