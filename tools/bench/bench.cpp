@@ -6,9 +6,11 @@
 #include "statistics.h"
 
 #include "decoder/code_decoder.h"
+#include "lumowatch/screen_top.h"
 #include "support/child_process.h"
 #include "support/controller_process.h"
 #include "support/wait.h"
+#include "support/windows.h"
 
 #include <objbase.h>
 
@@ -47,7 +49,6 @@ constexpr DWORD driverSamplesMs = 1000;
 constexpr DWORD startTimeoutMs = 15000;
 constexpr DWORD codeTimeoutMs = 2000;
 constexpr DWORD windowsCloseTimeoutMs = 60000;
-constexpr int codeRows = 16;
 constexpr short stereoNormal = 1;
 constexpr short stereoReverse = 2;
 
@@ -87,39 +88,15 @@ std::optional<double> pollUntil(const std::function<bool()>& condition, DWORD ti
     }
 }
 
-// The top rows of the screen, read back through a DIB section and decoded.
-class ScreenTop {
+// The code monitor's own reader of the screen's top rows, counting its polls.
+class CodeOnScreen {
   public:
-    ScreenTop() : width_(GetSystemMetrics(SM_CXSCREEN)), screen_(GetDC(nullptr)) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -codeRows;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(screen_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pixels_ = static_cast<const uint32_t*>(bits);
-        memory_ = CreateCompatibleDC(screen_);
-        previous_ = SelectObject(memory_, bitmap_);
-    }
-    ~ScreenTop() {
-        SelectObject(memory_, previous_);
-        DeleteDC(memory_);
-        DeleteObject(bitmap_);
-        ReleaseDC(nullptr, screen_);
-    }
-    ScreenTop(const ScreenTop&) = delete;
-    ScreenTop& operator=(const ScreenTop&) = delete;
-
     // The command whose code is on the screen in full, or nothing.
     std::optional<int32_t> exactCode() {
         ++polls_;
-        BitBlt(memory_, 0, 0, width_, codeRows, screen_, 0, 0, SRCCOPY);
-        GdiFlush();
-        const DecodedCode code =
-            decodeDisplayCode({pixels_, static_cast<size_t>(width_) * codeRows}, width_);
+        if (!screen_.read())
+            return std::nullopt;
+        const DecodedCode code = decodeDisplayCode(screen_.pixels(), screen_.width());
         if (code.reading != CodeReading::Exact)
             return std::nullopt;
         return code.command;
@@ -127,12 +104,7 @@ class ScreenTop {
     long polls() const { return polls_; }
 
   private:
-    int width_;
-    HDC screen_;
-    HDC memory_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    const uint32_t* pixels_ = nullptr;
+    ScreenTop screen_;
     long polls_ = 0;
 };
 
@@ -196,17 +168,6 @@ bool classObjectAnswers() {
     return true;
 }
 
-HWND windowOfClass(const char* className, DWORD processId) {
-    for (HWND window = FindWindowExA(nullptr, nullptr, className, nullptr); window;
-         window = FindWindowExA(nullptr, window, className, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId)
-            return window;
-    }
-    return nullptr;
-}
-
 struct StartFigures {
     std::vector<double> toClass;
     std::vector<double> toReady;
@@ -249,7 +210,7 @@ void measureBaselineStart(StartFigures& figures) {
     if (const std::optional<double> readyAt =
             readyInMessageLoop(trivial.processId(), startTimeoutMs))
         figures.baseline.push_back(*readyAt - start);
-    if (HWND window = windowOfClass(trivialWindowClass, trivial.processId()))
+    for (HWND window : topLevelWindowsOfClass(trivialWindowClass, trivial.processId()))
         PostMessageA(window, WM_CLOSE, 0, 0);
     trivial.waitForExit(startTimeoutMs);
 }
@@ -293,7 +254,7 @@ struct FrameFigures {
 };
 
 // One command: the time to the first poll that shows its code in full and how long it stays.
-bool measureOneCode(ScreenTop& screen, const Trigger& trigger, std::optional<int32_t> expected,
+bool measureOneCode(CodeOnScreen& screen, const Trigger& trigger, std::optional<int32_t> expected,
                     FrameFigures& figures) {
     const auto shows = [&] {
         const std::optional<int32_t> code = screen.exactCode();
@@ -324,7 +285,7 @@ void printFrameRows(const std::string& path, const FrameFigures& figures) {
                   "p95 <= 1 frame");
 }
 
-void reportPath(ScreenTop& screen, const std::string& path, const Trigger& trigger) {
+void reportPath(CodeOnScreen& screen, const std::string& path, const Trigger& trigger) {
     FrameFigures figures;
     for (int i = 0; i < pathRepetitions; ++i)
         if (!measureOneCode(screen, trigger, std::nullopt, figures))
@@ -337,7 +298,7 @@ void reportPath(ScreenTop& screen, const std::string& path, const Trigger& trigg
     printFrameRows(path, figures);
 }
 
-void reportSendCode(ScreenTop& screen, DispatchClient& lumoCode) {
+void reportSendCode(CodeOnScreen& screen, DispatchClient& lumoCode) {
     FrameFigures figures;
     const std::optional<DISPID> sendCode = lumoCode.idOf(L"SendCode");
     if (!sendCode) {
@@ -557,7 +518,7 @@ int runBenchmark() {
             return 1;
         }
         idleForTheDriver();
-        ScreenTop screen;
+        CodeOnScreen screen;
         reportSendCode(screen, lumoCode);
         reportPath(screen, "Hot-key Ctrl+F10 (SendInput key press)", [] {
             pressHotKey1();
