@@ -1,7 +1,11 @@
 # The two everyday commands: `make run` builds and starts the controller, `make test` builds and
 # runs every test, `make bench` measures the controller against baselines, `make demo` drives it
-# through its commands, menus and dialogs and takes screenshots. All install what is missing first.
+# through its commands, menus and dialogs and takes screenshots. `make release` builds what ships,
+# lean, in $(BUILD)/release; `make dist` makes the installer and the zip from it in $(BUILD)/dist.
+# All install what is missing first.
 BUILD ?= build
+RELEASE := $(BUILD)/release
+SHIPPED := ZEZIZER lumosend lumowatch
 
 ifeq ($(OS),Windows_NT)
 CONFIGURE_FLAGS :=
@@ -11,7 +15,7 @@ CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.c
 DEPS := tools/install-deps
 endif
 
-.PHONY: all deps build run test bench demo stress clean
+.PHONY: all deps build release dist run test bench demo stress clean
 
 all: build
 
@@ -24,10 +28,22 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j2
 
+# A second tree, built for size and without the tests.
+$(RELEASE)/CMakeCache.txt: | deps
+	cmake -S . -B $(RELEASE) -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF \
+		-DZEZIZER_DIST_DIR=$(abspath $(BUILD))/dist $(CONFIGURE_FLAGS)
+
+release: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j2 --target $(SHIPPED)
+
+dist: release
+	cmake --build $(RELEASE) --target dist
+
 run: build
 	tools/run-controller $(BUILD)
 
-test: build
+# The install test installs the release's installer.
+test: build dist
 	tools/run-tests $(BUILD)
 
 bench: build
