@@ -1,0 +1,310 @@
+; The installer of the controller: per machine, with administrator rights. It copies the three
+; programs, registers the automation server (in the 64-bit view of the registry too, where 64-bit
+; clients look for the interface), adds a Start menu shortcut, "Start with Windows" and the entry
+; in Add/Remove Programs. An upgrade ends a running controller the way its own Exit does and starts
+; it again afterwards. The uninstaller removes all of that and keeps the user's settings.
+;
+; Made by `make dist` (tools/dist/CMakeLists.txt), which passes
+;   VERSION       the project version, 2.7.0
+;   VERSION_TEXT  the version the program runs with, 2.7.0.0
+;   PROGRAMS      the folder of the release build's programs
+;   OUTPUT        the installer's file
+;
+; Switches: /S silent; /D=FOLDER the folder (last on the line, unquoted); /NOAUTOSTART leaves
+; "Start with Windows" out. The uninstaller: /S silent.
+
+Unicode true
+!macro Require NAME
+    !ifndef ${NAME}
+        !error "makensis needs -D${NAME}= (make dist passes it)"
+    !endif
+!macroend
+!insertmacro Require VERSION
+!insertmacro Require VERSION_TEXT
+!insertmacro Require PROGRAMS
+!insertmacro Require OUTPUT
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include Sections.nsh
+!include WinMessages.nsh
+!include x64.nsh
+
+; The name the program shows: its tray tip (string 101) and its version resource's ProductName.
+!define PRODUCT "Vorn Controller"
+!define PUBLISHER "Corvane"
+!define PROGRAM "ZEZIZER.exe"
+!define UNINSTALLER "uninstall.exe"
+!define MAIN_WINDOW_CLASS "LUMOCNTLCLASS1"
+; The controller's hidden main window answers WM_CLOSE with the tray menu's Exit: the stereo-off
+; code on the screen, the settings saved, the icon removed, the process ends 2.5 s later.
+!define CONTROLLER_EXIT_MESSAGE ${WM_COMMAND}
+!define CONTROLLER_EXIT_WPARAM 40001
+!define EXIT_WAIT_MS 15000
+!define SYNCHRONIZE 0x00100000
+!define WAIT_OBJECT_0 0
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZEZIZER"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define RUN_VALUE "ZEZIZER"
+; ILumoCode and its type library, as in src/server/zezizer.idl. On 64-bit Windows
+; HKLM\Software\Classes\Interface is redirected (the server's registration reaches only the 32-bit
+; view) while TypeLib is shared: 64-bit clients find the interface's marshalling in the 64-bit view
+; only through these keys.
+!define INTERFACE_KEY "Software\Classes\Interface\{8981EAAD-8600-41A8-AD58-CBAA335C022C}"
+!define INTERFACE_NAME "ILumoCode"
+!define TYPE_LIBRARY "{4D841E28-F3BC-4A0E-9C15-3023099BD704}"
+!define TYPE_LIBRARY_VERSION "1.0"
+; The system's marshaller for automation interfaces, which reads the type library.
+!define AUTOMATION_MARSHALLER "{00020424-0000-0000-C000-000000000046}"
+
+Name "${PRODUCT}"
+OutFile "${OUTPUT}"
+InstallDir "$PROGRAMFILES\ZEZIZER"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${VERSION_TEXT}"
+VIFileVersion "${VERSION_TEXT}"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "LegalCopyright" "Copyright (C) ${PUBLISHER}"
+VIAddVersionKey "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey "FileVersion" "${VERSION_TEXT}"
+VIAddVersionKey "ProductVersion" "${VERSION_TEXT}"
+
+Var ControllerWasRunning
+Var FreshFolder
+
+!define MUI_ABORTWARNING
+!define MUI_ICON "${NSISDIR}\Contrib\Graphics\Icons\modern-install.ico"
+!define MUI_UNICON "${NSISDIR}\Contrib\Graphics\Icons\modern-uninstall.ico"
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartControllerUnlessRunning
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; --- the programs, one macro for each of them ---------------------------------------------------
+
+!macro ForEachProgram MACRO
+    !insertmacro ${MACRO} "ZEZIZER.exe"
+    !insertmacro ${MACRO} "lumosend.exe"
+    !insertmacro ${MACRO} "lumowatch.exe"
+!macroend
+
+; An upgrade keeps the previous files until the new ones are registered, to put them back when
+; that fails. A running program can be renamed, though not overwritten.
+!macro KeepPrevious NAME
+    Delete "$INSTDIR\${NAME}.previous"
+    Rename "$INSTDIR\${NAME}" "$INSTDIR\${NAME}.previous"
+!macroend
+!macro PutBackPrevious NAME
+    ${If} ${FileExists} "$INSTDIR\${NAME}.previous"
+        Delete "$INSTDIR\${NAME}"
+        Rename "$INSTDIR\${NAME}.previous" "$INSTDIR\${NAME}"
+    ${Else}
+        Delete "$INSTDIR\${NAME}"
+    ${EndIf}
+!macroend
+!macro DropPrevious NAME
+    Delete "$INSTDIR\${NAME}.previous"
+!macroend
+!macro CopyProgram NAME
+    File "${PROGRAMS}\${NAME}"
+!macroend
+!macro RemoveProgram NAME
+    Delete "$INSTDIR\${NAME}"
+!macroend
+
+; --- shared by the installer and the uninstaller ------------------------------------------------
+
+; Ends a running controller the way its Exit does and waits, bounded, for its process to end.
+; $ControllerWasRunning: 1 when one ran. When it does not end, says so and aborts.
+!macro EndControllerFunction UN
+Function ${UN}EndController
+    StrCpy $ControllerWasRunning 0
+    FindWindow $0 "${MAIN_WINDOW_CLASS}"
+    ${If} $0 = 0
+        Return
+    ${EndIf}
+    StrCpy $ControllerWasRunning 1
+    System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r1)"
+    System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2"
+    System::Call "user32::PostMessage(p r0, i ${CONTROLLER_EXIT_MESSAGE}, p ${CONTROLLER_EXIT_WPARAM}, p 0)"
+    System::Call "kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS}) i .r3"
+    System::Call "kernel32::CloseHandle(p r2)"
+    ${If} $3 <> ${WAIT_OBJECT_0}
+        MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is running and did not end when asked to. \
+            Choose Exit in its tray menu, then run this again." /SD IDOK
+        SetErrorLevel 2
+        Abort
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro EndControllerFunction ""
+!insertmacro EndControllerFunction "un."
+
+; The installer runs as administrator; the controller is started through the desktop's shell,
+; which runs it as the user who is logged on, not elevated.
+!macro StartController
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\${PROGRAM}"'
+!macroend
+
+; --- the installer ------------------------------------------------------------------------------
+
+; Leaves the machine as it was after a failure: the previous programs back and registered (and
+; running, when they were), or the new ones and the folder gone. $R0: what went wrong.
+Function FailInstall
+    ${If} ${FileExists} "$INSTDIR\${PROGRAM}.previous"
+        !insertmacro ForEachProgram PutBackPrevious
+        ExecWait '"$INSTDIR\${PROGRAM}" /RegServer'
+        ${If} $ControllerWasRunning = 1
+            !insertmacro StartController
+        ${EndIf}
+    ${Else}
+        ExecWait '"$INSTDIR\${PROGRAM}" /UnregServer'
+        !insertmacro ForEachProgram RemoveProgram
+        ${If} $FreshFolder = 1
+            RMDir "$INSTDIR"
+        ${EndIf}
+    ${EndIf}
+    MessageBox MB_OK|MB_ICONSTOP "$R0" /SD IDOK
+    SetErrorLevel 2
+    Abort
+FunctionEnd
+
+Section "-Programs"
+    SetOutPath "$INSTDIR"
+    StrCpy $FreshFolder 1
+    ${If} ${FileExists} "$INSTDIR\*.*"
+        StrCpy $FreshFolder 0
+    ${EndIf}
+    ClearErrors
+    CreateDirectory "$INSTDIR"
+    FileOpen $0 "$INSTDIR\write-test.tmp" w
+    ${If} ${Errors}
+        ${If} $FreshFolder = 1
+            RMDir "$INSTDIR"
+        ${EndIf}
+        MessageBox MB_OK|MB_ICONSTOP "Cannot write into the folder $INSTDIR. Choose another folder \
+            or run the installer as an administrator." /SD IDOK
+        SetErrorLevel 2
+        Abort
+    ${EndIf}
+    FileClose $0
+    Delete "$INSTDIR\write-test.tmp"
+
+    Call EndController
+    !insertmacro ForEachProgram KeepPrevious
+    ClearErrors
+    !insertmacro ForEachProgram CopyProgram
+    ${If} ${Errors}
+        StrCpy $R0 "Cannot copy the programs into $INSTDIR."
+        Call FailInstall
+    ${EndIf}
+    ExecWait '"$INSTDIR\${PROGRAM}" /RegServer' $0
+    ${If} ${Errors}
+    ${OrIf} $0 <> 0
+        StrCpy $R0 "Registering the automation server failed (${PROGRAM} /RegServer ended with \
+            $0). Nothing was installed."
+        Call FailInstall
+    ${EndIf}
+    !insertmacro ForEachProgram DropPrevious
+
+    ${If} ${RunningX64}
+        SetRegView 64
+        WriteRegStr HKLM "${INTERFACE_KEY}" "" "${INTERFACE_NAME}"
+        WriteRegStr HKLM "${INTERFACE_KEY}\ProxyStubClsid" "" "${AUTOMATION_MARSHALLER}"
+        WriteRegStr HKLM "${INTERFACE_KEY}\ProxyStubClsid32" "" "${AUTOMATION_MARSHALLER}"
+        WriteRegStr HKLM "${INTERFACE_KEY}\TypeLib" "" "${TYPE_LIBRARY}"
+        WriteRegStr HKLM "${INTERFACE_KEY}\TypeLib" "Version" "${TYPE_LIBRARY_VERSION}"
+        SetRegView 32
+    ${EndIf}
+
+    CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}"
+    WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+SectionEnd
+
+Section "Start with Windows" StartWithWindows
+    WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${PROGRAM}"'
+SectionEnd
+
+Section "-Add/Remove Programs"
+    ; An upgrade without "Start with Windows" takes the earlier choice back.
+    ${IfNot} ${SectionIsSelected} ${StartWithWindows}
+        DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+    ${EndIf}
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM},0"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ${If} $ControllerWasRunning = 1
+        !insertmacro StartController
+    ${EndIf}
+SectionEnd
+
+LangString StartWithWindowsText ${LANG_ENGLISH} "Start ${PRODUCT} when a user logs on to Windows."
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+    !insertmacro MUI_DESCRIPTION_TEXT ${StartWithWindows} $(StartWithWindowsText)
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+; /NOAUTOSTART leaves "Start with Windows" out, of a silent install too.
+Function .onInit
+    SetShellVarContext all
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/NOAUTOSTART" $R1
+    ${IfNot} ${Errors}
+        !insertmacro UnselectSection ${StartWithWindows}
+    ${EndIf}
+FunctionEnd
+
+; The finish page's "Start now": an upgrade has already started the controller again.
+Function StartControllerUnlessRunning
+    FindWindow $0 "${MAIN_WINDOW_CLASS}"
+    ${If} $0 = 0
+        !insertmacro StartController
+    ${EndIf}
+FunctionEnd
+
+; --- the uninstaller ----------------------------------------------------------------------------
+
+Function un.onInit
+    SetShellVarContext all
+FunctionEnd
+
+; Keeps the user's settings under HKCU\Software\Corvane\Lumo Controller.
+Section "Uninstall"
+    Call un.EndController
+    ${If} ${FileExists} "$INSTDIR\${PROGRAM}"
+        ExecWait '"$INSTDIR\${PROGRAM}" /UnregServer'
+    ${EndIf}
+    ${If} ${RunningX64}
+        SetRegView 64
+        DeleteRegKey HKLM "${INTERFACE_KEY}"
+        SetRegView 32
+    ${EndIf}
+    !insertmacro ForEachProgram RemoveProgram
+    Delete "$INSTDIR\${UNINSTALLER}"
+    RMDir "$INSTDIR"
+    Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
