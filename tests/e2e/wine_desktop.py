@@ -77,9 +77,10 @@ def wait_until(condition, timeout, interval=0.05):
 
 # --- the registry of the prefix -------------------------------------------------------------
 
-def stored(key):
-    """The values of a key as a dict: numbers for REG_DWORD, text for REG_SZ."""
-    result = run("wine", "reg", "query", key, check=False)
+def stored(key, view=None):
+    """The values of a key as a dict: numbers for REG_DWORD, text for REG_SZ. view 32 or 64 reads
+    that view of a 64-bit prefix's registry."""
+    result = run("wine", "reg", "query", key, *([f"/reg:{view}"] if view else []), check=False)
     values = {}
     for line in result.stdout.splitlines():
         match = re.match(r"\s{4}(.+?)\s{4}(REG_\w+)\s{4}(.*)$", line)

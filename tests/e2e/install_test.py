@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""The installer of `make dist` under Wine in a throwaway 64-bit prefix, as a user on 64-bit
+Windows meets it: a silent install into Program Files (x86); the README's script examples in the
+64-bit and the 32-bit cscript and its C++ example built as a 64-bit program reach the installed
+controller, which COM starts, and their codes reach the screen; an install over the running
+controller ends it the way its Exit does and starts the new one; the uninstaller leaves nothing but
+the user's settings, and running it again does no harm.
+
+Runs inside tools/run-tests (DISPLAY comes from there; the prefix is the test's own).
+Usage: install_test.py BUILD_DIR VERSION [unittest arguments]
+"""
+
+import filecmp
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+BUILD_DIR, VERSION = sys.argv[1], sys.argv[2]
+del sys.argv[1:3]
+os.environ["ZEZIZER_BUILD_DIR"] = BUILD_DIR
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+from wine_desktop import *  # noqa: E402,F403
+
+TOOLS = os.path.join(HERE, "..", "..", "tools")
+EXAMPLES = os.path.join(HERE, "..", "..", "examples")
+PREFIX = os.path.join(BUILD, "wineprefix-install")
+SETUP = os.path.join(BUILD, "dist", f"ZEZIZER-{VERSION}-setup.exe")
+SHIPPED = os.path.join(BUILD, "release", "ZEZIZER.exe")
+CLIENT64 = os.path.join(BUILD, "tests", "stereo64.exe")
+
+INSTALL_DIR = r"C:\Program Files (x86)\ZEZIZER"
+INSTALLED = INSTALL_DIR + r"\ZEZIZER.exe"
+UNINSTALLER = INSTALL_DIR + r"\uninstall.exe"
+PROGRAMS = ("ZEZIZER.exe", "lumosend.exe", "lumowatch.exe")
+SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Vorn Controller.lnk"
+CSCRIPT_32 = r"C:\windows\syswow64\cscript.exe"
+
+CLASS_KEY = r"HKCR\CLSID\{CD4EE6B2-6D9E-4B89-A488-AEC7B52E0AF8}"
+PROG_ID_KEY = r"HKCR\ZEZIZER.LumoCode"
+TYPE_LIBRARY_KEY = r"HKLM\Software\Classes\TypeLib\{4D841E28-F3BC-4A0E-9C15-3023099BD704}"
+INTERFACE_KEY = r"HKLM\Software\Classes\Interface\{8981EAAD-8600-41A8-AD58-CBAA335C022C}"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZEZIZER"
+RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+INSTALLED_KEYS = (CLASS_KEY, PROG_ID_KEY, TYPE_LIBRARY_KEY, INTERFACE_KEY, UNINSTALL_KEY)
+STEREO_NORMAL, STEREO_OFF = 1, 1000
+SETUP_TIMEOUT = 120
+
+
+def wine_env_shell(command):
+    """A command of tools/wine-env.sh with this test's 64-bit prefix."""
+    subprocess.run(["bash", "-c", f'. "{TOOLS}/wine-env.sh" && wine_env_init "{PREFIX}" && '
+                    f"export WINEARCH=win64 && {command}"], check=True, timeout=600)
+
+
+def unix_path(windows_path):
+    return run("winepath", "-u", windows_path).stdout.strip()
+
+
+def key_exists(key, view):
+    return run("wine", "reg", "query", key, f"/reg:{view}", check=False).returncode == 0
+
+
+def controllers():
+    """The command lines of the controllers running in this prefix."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as environ:
+                if f"WINEPREFIX={PREFIX}".encode() not in environ.read().split(b"\0"):
+                    continue
+            with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+                line = cmdline.read().replace(b"\0", b" ").decode(errors="replace").strip()
+        except OSError:
+            continue
+        if line.lower().split(" -")[0].endswith("zezizer.exe"):
+            found.append((pid, line))
+    return found
+
+
+def runs_installed(command_line):
+    """Whether a controller's command line (the short path COM registered, or the long one) names
+    the installed file."""
+    program = command_line.split(" -")[0].strip('"')
+    return os.path.samefile(unix_path(program), unix_path(INSTALLED))
+
+
+def setup(*switches):
+    return run("wine", SETUP, "/S", *switches, timeout=SETUP_TIMEOUT, check=False)
+
+
+class InstallTest(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        shutil.rmtree(PREFIX, ignore_errors=True)
+        os.environ.update(WINEPREFIX=PREFIX, WINEARCH="win64")
+        wine_env_shell("wine_prefix_ensure yes")
+
+    @classmethod
+    def tearDownClass(cls):
+        run("wineserver", "-k", check=False)
+
+    def sends(self, watch, command, *client, cwd=None):
+        """Runs a client and expects its code, exact, as the next one on the screen."""
+        seen = len(watch.sightings())
+        result = run("wine", *client, cwd=cwd, check=False)
+        self.assertEqual(result.returncode, 0, f"{client} failed: {result.stdout}")
+        self.expect_code(watch, seen, command, client)
+
+    def expect_code(self, watch, seen, command, what):
+        sightings = watch.wait_for(seen + 1, timeout=10)[seen:]
+        self.assertTrue(sightings, f"no code on the screen after {what}")
+        self.assertEqual((sightings[0]["command"], sightings[0]["exact"]), (command, True), what)
+
+    def wait_for_controllers(self, count, what):
+        self.assertTrue(wait_until(lambda: len(controllers()) == count, 20),
+                        f"{what}: controllers {controllers()}, {count} expected")
+
+    def test_install_use_upgrade_uninstall(self):
+        watch = Watch(timeout_ms=300000)
+        self.addCleanup(watch.end)
+        self.assertTrue(watch.ready(), "lumowatch did not start")
+
+        # A folder where nothing can be written (a drive on Linux's /proc, which refuses even
+        # root): a failure, and nothing installed.
+        os.symlink("/proc", os.path.join(PREFIX, "dosdevices", "p:"))
+        self.assertEqual(setup(r"/D=P:\ZEZIZER").returncode, 2)
+        for key in (CLASS_KEY, UNINSTALL_KEY):
+            self.assertFalse(key_exists(key, 32), key)
+
+        self.assertEqual(setup().returncode, 0, "the silent install failed")
+        self.assertTrue(filecmp.cmp(unix_path(INSTALLED), SHIPPED, shallow=False),
+                        "the installer does not carry build/release/ZEZIZER.exe: make dist")
+        for program in PROGRAMS:
+            self.assertTrue(os.path.isfile(unix_path(INSTALL_DIR + "\\" + program)), program)
+        server = stored(CLASS_KEY + r"\LocalServer32", 32)["(Default)"]
+        self.assertTrue(runs_installed(server), server)
+        self.assertTrue(os.path.isfile(unix_path(SHORTCUT)))
+        self.assertEqual(stored(RUN_KEY, 32).get("ZEZIZER"), f'"{INSTALLED}"')
+        entry = stored(UNINSTALL_KEY, 32)
+        self.assertEqual((entry["DisplayName"], entry["DisplayVersion"], entry["Publisher"]),
+                         ("Vorn Controller", VERSION, "Corvane"))
+        self.assertEqual(entry["QuietUninstallString"], f'"{UNINSTALLER}" /S')
+        # 64-bit clients find the interface's marshalling in the 64-bit view.
+        self.assertEqual(stored(INTERFACE_KEY + r"\ProxyStubClsid32", 64)["(Default)"],
+                         "{00020424-0000-0000-C000-000000000046}")
+
+        # COM starts the installed controller for the 64-bit cscript; the others reach it.
+        self.assertEqual(controllers(), [])
+        self.sends(watch, STEREO_NORMAL, "cscript", "//nologo", "stereo.vbs", cwd=EXAMPLES)
+        started = controllers()
+        self.assertEqual(len(started), 1, started)
+        self.assertTrue(runs_installed(started[0][1]), started)
+        self.sends(watch, STEREO_OFF, CSCRIPT_32, "//nologo", "stereo-off.js", cwd=EXAMPLES)
+        self.sends(watch, STEREO_NORMAL, CLIENT64)
+
+        # Over the running controller: it ends with the stereo-off code, the new one starts.
+        seen = len(watch.sightings())
+        self.assertEqual(setup().returncode, 0, "the install over the running controller failed")
+        self.expect_code(watch, seen, STEREO_OFF, "the upgrade's end of the controller")
+        self.wait_for_controllers(1, "after the upgrade")
+        self.assertNotEqual(controllers()[0][0], started[0][0], "the old controller still runs")
+        settings = stored(CONTROLLER_KEY)
+        self.assertIn("Version", settings)
+
+        # Kept aside for the second uninstall, in a folder of the user's.
+        spare_dir = unix_path(r"C:\spare")
+        os.makedirs(spare_dir)
+        shutil.copy(unix_path(UNINSTALLER), spare_dir)
+        with open(os.path.join(spare_dir, "notes.txt"), "w") as notes:
+            notes.write("the user's own file\n")
+
+        seen = len(watch.sightings())
+        self.assertEqual(run("wine", UNINSTALLER, "/S", check=False).returncode, 0)
+        # The uninstaller goes on in a copy of itself after the one started has ended.
+        self.assertTrue(wait_until(lambda: not os.path.exists(unix_path(INSTALL_DIR)), 30),
+                        "the installed folder stays")
+        self.expect_code(watch, seen, STEREO_OFF, "the uninstaller's end of the controller")
+        self.wait_for_controllers(0, "after the uninstall")
+        self.assertTrue(wait_until(lambda: not key_exists(UNINSTALL_KEY, 32), 10))
+        for key in INSTALLED_KEYS:
+            for view in (32, 64):
+                self.assertFalse(key_exists(key, view), f"{key} stays in the {view}-bit view")
+        self.assertNotIn("ZEZIZER", stored(RUN_KEY, 32))
+        self.assertFalse(os.path.exists(unix_path(SHORTCUT)))
+        self.assertEqual(stored(CONTROLLER_KEY), settings, "the user's settings changed")
+
+        # Again, with nothing installed and nothing running: no harm.
+        spare = os.path.join(spare_dir, "uninstall.exe")
+        self.assertEqual(run("wine", r"C:\spare\uninstall.exe", "/S", check=False).returncode, 0)
+        self.assertTrue(wait_until(lambda: not os.path.exists(spare), 30))
+        self.assertTrue(os.path.isfile(os.path.join(spare_dir, "notes.txt")))
+        self.assertEqual(stored(CONTROLLER_KEY), settings)
+        self.assertFalse(key_exists(UNINSTALL_KEY, 32))
+        self.assertEqual(controllers(), [])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
