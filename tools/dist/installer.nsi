@@ -82,6 +82,10 @@ Var FreshFolder
 !define MUI_ABORTWARNING
 !define MUI_ICON "${NSISDIR}\Contrib\Graphics\Icons\modern-install.ico"
 !define MUI_UNICON "${NSISDIR}\Contrib\Graphics\Icons\modern-uninstall.ico"
+!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION}, the tray controller for \
+    stereoscopic LCD shutter glasses, for every user of this computer.$\r$\n$\r$\nA running \
+    ${PRODUCT} is ended during the installation and started again afterwards.$\r$\n$\r$\n\
+    Click Next to continue."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartControllerUnlessRunning
@@ -184,13 +188,12 @@ Function FailInstall
 FunctionEnd
 
 Section "-Programs"
-    SetOutPath "$INSTDIR"
     StrCpy $FreshFolder 1
     ${If} ${FileExists} "$INSTDIR\*.*"
         StrCpy $FreshFolder 0
     ${EndIf}
     ClearErrors
-    CreateDirectory "$INSTDIR"
+    SetOutPath "$INSTDIR"
     FileOpen $0 "$INSTDIR\write-test.tmp" w
     ${If} ${Errors}
         ${If} $FreshFolder = 1
