@@ -50,7 +50,8 @@ bench: build
 	cmake --build $(BUILD) -j2 --target lumobench
 	tools/bench/run $(BUILD)
 
-demo: build
+# The demo shows the installer's first page too.
+demo: build dist
 	tools/demo $(BUILD)
 
 clean:

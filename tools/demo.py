@@ -2,7 +2,9 @@
 """The demo's steps, run by tools/demo inside its own Wine prefix and display: prints what
 lumowatch saw of each command and writes the screenshots to the folder given."""
 
+import glob
 import os
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
@@ -14,6 +16,8 @@ COMMANDS = ("stereo-normal", "stereo-reverse", "stereo-resync", "stereo-on", "lc
             "lcd-off", "stereo-off")
 MARGIN = 8
 DIALOGS = ("Lumo Controller Properties", "Normal Interleaved Mode", "About Lumo Controller")
+INSTALLER = "Vorn Controller Setup"
+MANY_COLOURS = 32
 
 
 def fail(text):
@@ -129,6 +133,30 @@ def show_dialogs(screen):
     wait_for_window_gone(about)
 
 
+def show_installer(screen):
+    """The first page of make dist's installer, which is then ended unused."""
+    found = glob.glob(os.path.join(BUILD, "dist", "ZEZIZER-*-setup.exe"))
+    if not found:
+        fail("no installer in dist/: make dist")
+    installer = subprocess.Popen(["timeout", "120", "wine", found[0]], stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        window = wait_for_window(INSTALLER)
+        x, y, width, height, _ = window_geometry(window)
+
+        def drawn():
+            # The page's picture and text come a moment after the window: many colours then.
+            rows = screen.grab(x - screen.x, y - screen.y, width, height)
+            return len({pixel for row in rows for pixel in row}) > MANY_COLOURS
+
+        if not wait_until(drawn, 10):
+            fail("the installer's page is not drawn")
+        shoot(screen, "installer", (x, y, width, height))
+    finally:
+        installer.terminate()
+        installer.wait()
+
+
 def main():
     os.makedirs(SHOTS, exist_ok=True)
     delete_settings()
@@ -149,6 +177,7 @@ def main():
             shoot(screen, name, geometry)
             close_menu(window)
         show_dialogs(screen)
+        show_installer(screen)
     finally:
         controller.end()
         keeper.end()
