@@ -158,15 +158,20 @@ constexpr int perMonitorAware = 2;
 
 // Without it the system stretches the code window on a scaled display and its one-pixel rows
 // smear into each other.
-TEST(Manifest, TheProgramIsAwareOfEachMonitorsScaleAndRunsAsTheUserWhoStartsIt) {
-    const std::string manifest = manifestOf(controllerPath());
-    ASSERT_FALSE(manifest.empty()) << "no manifest in " << controllerPath();
-    for (const char* declaration :
-         {">PerMonitorV2, PerMonitor</dpiAwareness>", ">true/pm</dpiAware>",
-          "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
-          "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
-          "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>"})
-        EXPECT_NE(manifest.find(declaration), std::string::npos) << declaration;
+TEST(Manifest, TheProgramsAreAwareOfEachMonitorsScaleAndRunAsTheUserWhoStartsThem) {
+    // lumowatch reads the screen's pixels and must see them unscaled too.
+    for (const std::string& program :
+         {controllerPath(), testProgramFolder() + "..\\lumowatch.exe"}) {
+        const std::string manifest = manifestOf(program);
+        ASSERT_FALSE(manifest.empty()) << "no manifest in " << program;
+        for (const char* declaration :
+             {">PerMonitorV2, PerMonitor</dpiAwareness>", ">true/pm</dpiAware>",
+              "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+              "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+              "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>"})
+            EXPECT_NE(manifest.find(declaration), std::string::npos)
+                << program << ": " << declaration;
+    }
 
     HMODULE user32 = GetModuleHandleA("user32.dll");
     const auto windowContext = reinterpret_cast<GetWindowDpiAwarenessContextFunction>(
