@@ -74,7 +74,8 @@ bool runController() {
     // Without the monitor or the class object the controller runs on without its server.
     startShutdownMonitor();
     registerClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
-    if (!controllerAlreadyRuns()) {
+    const InstanceClaim claim;
+    if (claim.held() && !controllerAlreadyRuns()) {
         if (!openMainWindow())
             return false;
         runMessageLoop();

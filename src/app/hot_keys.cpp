@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 namespace {
 
 constexpr int32_t virtualKeyMask = 0xFF;
@@ -46,4 +48,29 @@ void registerControllerHotKeys(HWND window) {
     for (const ControllerHotKey& hotKey : controllerHotKeys)
         if (!registerHotKey(window, hotKey.id, controller.*hotKey.value))
             controller.lastError = hotKey.failure;
+}
+
+HotKeyValues controllerHotKeyValues() {
+    HotKeyValues values{};
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = controller.*controllerHotKeys[i].value;
+    return values;
+}
+
+void withdrawControllerHotKeys(HWND window) {
+    for (const ControllerHotKey& hotKey : controllerHotKeys)
+        UnregisterHotKey(window, hotKey.id);
+}
+
+void reregisterControllerHotKeys(HWND window, const HotKeyValues& previous) {
+    static_assert(std::size(controllerHotKeys) == std::tuple_size_v<HotKeyValues>);
+    withdrawControllerHotKeys(window);
+    bool registered[std::size(controllerHotKeys)] = {};
+    for (size_t i = 0; i < std::size(controllerHotKeys); ++i)
+        registered[i] =
+            registerHotKey(window, controllerHotKeys[i].id, controller.*controllerHotKeys[i].value);
+    // Only once every new chord is taken: a previous chord may have moved to another hot-key.
+    for (size_t i = 0; i < std::size(controllerHotKeys); ++i)
+        if (!registered[i])
+            registerHotKey(window, controllerHotKeys[i].id, previous[i]);
 }

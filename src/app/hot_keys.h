@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 
 constexpr int hotKey1Id = 30003;
@@ -24,3 +25,16 @@ bool registerHotKey(HWND window, int id, int32_t value);
 
 // Registers hotKey1 to hotKey3 of the state; a failure leaves lastError 37, 38 or 39.
 void registerControllerHotKeys(HWND window);
+
+// hotKey1 to hotKey3 of the state, in that order.
+using HotKeyValues = std::array<int32_t, 3>;
+HotKeyValues controllerHotKeyValues();
+
+// Withdraws the three registrations: while the Properties dialog is open the hot-keys do nothing,
+// and a chord that is registered never reaches the dialog's hot-key controls.
+void withdrawControllerHotKeys(HWND window);
+
+// After an edit of the state's hot-keys, with all three withdrawn: registers them again, so that
+// chords can move between them; one whose new chord cannot be registered (another program holds
+// it) gets its previous chord back, so that it keeps working. Failures are silent.
+void reregisterControllerHotKeys(HWND window, const HotKeyValues& previous);

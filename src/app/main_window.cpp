@@ -18,6 +18,8 @@
 namespace {
 
 constexpr UINT mainWindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+// Holds back the left-click menu until a double click can no longer come.
+constexpr UINT_PTR leftClickMenuTimerId = 50003;
 
 LRESULT onCreate(HWND window) {
     addTrayIcon(window);
@@ -113,11 +115,14 @@ void onTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage) {
         return;
     switch (mouseMessage) {
     case WM_LBUTTONDOWN:
-        // Other hardware than the default takes no command from this menu.
+        // Other hardware than the default takes no command from this menu. Shown at once, the
+        // menu's modal loop would take the second click of a double click, which then never
+        // arrives: it waits for the double-click time first.
         if (controller.hardware == 0)
-            showPopupMenu(window, createLeftClickMenu());
+            SetTimer(window, leftClickMenuTimerId, GetDoubleClickTime(), nullptr);
         break;
     case WM_LBUTTONDBLCLK:
+        KillTimer(window, leftClickMenuTimerId);
         openProperties(window, DialogFailure::Silent);
         break;
     case WM_RBUTTONDOWN:
@@ -164,9 +169,35 @@ LRESULT onHotKey(HWND window, int id) {
     return 0;
 }
 
-void onTimer(UINT_PTR timerId) {
-    if (timerId == exitTimerId)
+void onTimer(HWND window, UINT_PTR timerId) {
+    switch (timerId) {
+    case exitTimerId:
         PostQuitMessage(0);
+        break;
+    case leftClickMenuTimerId:
+        KillTimer(window, leftClickMenuTimerId);
+        showPopupMenu(window, createLeftClickMenu());
+        break;
+    }
+}
+
+// A close request (a task manager, an installer, a launcher) ends the controller as Exit does,
+// rather than leaving a process without a window.
+LRESULT onClose(HWND window) {
+    runExitSequence(window);
+    return 0;
+}
+
+LRESULT onEndSession(HWND window, BOOL sessionEnds) {
+    if (sessionEnds)
+        endWithSession(window);
+    return 0;
+}
+
+// The shell started again with an empty notification area.
+void onTaskbarCreated(HWND window) {
+    if (!exitSequenceStarted(window))
+        addTrayIcon(window);
 }
 
 } // namespace
@@ -184,12 +215,20 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         onCommand(window, LOWORD(wParam));
         break;
     case WM_TIMER:
-        onTimer(wParam);
+        onTimer(window, wParam);
         break;
+    case WM_CLOSE:
+        return onClose(window);
+    case WM_ENDSESSION:
+        return onEndSession(window, static_cast<BOOL>(wParam));
     case WM_HOTKEY:
         return onHotKey(window, static_cast<int>(wParam));
     case trayCallbackMessage:
         onTrayNotify(window, wParam, lParam);
+        break;
+    default:
+        if (isTaskbarCreatedMessage(message))
+            onTaskbarCreated(window);
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -8,6 +8,8 @@ namespace {
 
 // The class names read are cut to 29 characters; ours is shorter.
 constexpr int classNameBufferSize = 30;
+// In the session's own namespace: each user's desktop has its controller.
+constexpr char instanceMutexName[] = "Local\\ZEZIZER.LumoController.Instance";
 
 BOOL CALLBACK findControllerWindow(HWND window, LPARAM foundFlag) {
     char name[classNameBufferSize] = {};
@@ -24,4 +26,14 @@ bool controllerAlreadyRuns() {
     bool found = false;
     EnumWindows(findControllerWindow, reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+// Without a mutex at all (out of resources) the window search alone decides, as before.
+InstanceClaim::InstanceClaim()
+    : mutex_(CreateMutexA(nullptr, FALSE, instanceMutexName)),
+      held_(!mutex_ || GetLastError() != ERROR_ALREADY_EXISTS) {}
+
+InstanceClaim::~InstanceClaim() {
+    if (mutex_)
+        CloseHandle(mutex_);
 }

@@ -1,6 +1,27 @@
 #pragma once
-// One controller per desktop: a running one is known by its main window's class name.
+// One controller per desktop: a running one is known by its main window's class name, and one
+// that is still starting by the instance mutex it holds.
+
+#include <windows.h>
 
 // True when a top-level window of class "LUMOCNTLCLASS1" exists, whatever program made it. The
 // name is compared case-sensitively.
 bool controllerAlreadyRuns();
+
+// The claim of this process to be the desktop's one controller, held for the object's life. Two
+// copies started at the same moment would both search for the main window before either had
+// made it; the session-wide named mutex tells the later one at once.
+class InstanceClaim {
+  public:
+    InstanceClaim();
+    ~InstanceClaim();
+    InstanceClaim(const InstanceClaim&) = delete;
+    InstanceClaim& operator=(const InstanceClaim&) = delete;
+
+    // False when another process holds the claim already.
+    bool held() const { return held_; }
+
+  private:
+    HANDLE mutex_;
+    bool held_;
+};

@@ -10,6 +10,7 @@ namespace {
 // The first form of the record (88 bytes on 32-bit Windows) is understood by every shell.
 constexpr DWORD trayRecordSize = NOTIFYICONDATAA_V1_SIZE;
 constexpr int tipBufferSize = 50;
+constexpr char taskbarCreatedMessageName[] = "TaskbarCreated";
 
 NOTIFYICONDATAA trayRecord(HWND mainWindow) {
     NOTIFYICONDATAA record{};
@@ -20,6 +21,12 @@ NOTIFYICONDATAA trayRecord(HWND mainWindow) {
 }
 
 } // namespace
+
+bool isTaskbarCreatedMessage(UINT message) {
+    // Registered messages are never 0; 0 is also what a failed registration gives.
+    static const UINT taskbarCreated = RegisterWindowMessageA(taskbarCreatedMessageName);
+    return taskbarCreated != 0 && message == taskbarCreated;
+}
 
 void addTrayIcon(HWND mainWindow) {
     NOTIFYICONDATAA record = trayRecord(mainWindow);

@@ -4,8 +4,6 @@
 #include "dialogs/dialog_commands.h"
 #include "resource.h"
 
-#include <algorithm>
-
 namespace {
 
 // What the dialog shows and sends for one eye order.
@@ -25,13 +23,19 @@ bool isOdd(LONG row) {
 
 // The template opens the test over the Properties dialog, which it owns. A window opened wholly
 // inside another of the program's windows stays black on the X screen under Wine, though it
-// paints; beside its owner, to the left as far as the work area allows, the picture shows.
+// paints; beside its owner the picture shows: to the left where the work area has room, else to
+// the right, else as far left as the work area allows.
 LONG leftBesideOwner(HWND dialog, const RECT& frame) {
     RECT owner;
     GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
     RECT workArea;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
-    return std::max(workArea.left, owner.left - (frame.right - frame.left));
+    const LONG width = frame.right - frame.left;
+    if (owner.left - width >= workArea.left)
+        return owner.left - width;
+    if (owner.right + width <= workArea.right)
+        return owner.right;
+    return workArea.left;
 }
 
 // Each eye sees alternate scan lines, so the picture's first row must start on an odd screen

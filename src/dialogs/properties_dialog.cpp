@@ -75,15 +75,17 @@ struct HotKeyControl {
     int control;
     int label;
     int32_t ControllerState::*value;
-    int id;
 };
 
 constexpr HotKeyControl hotKeyControls[] = {
-    {IDC_HOTKEY1, IDC_HOTKEY1_LABEL, &ControllerState::hotKey1, hotKey1Id},
-    {IDC_HOTKEY2, IDC_HOTKEY2_LABEL, &ControllerState::hotKey2, hotKey2Id},
-    {IDC_HOTKEY3, IDC_HOTKEY3_LABEL, &ControllerState::hotKey3, hotKey3Id},
+    {IDC_HOTKEY1, IDC_HOTKEY1_LABEL, &ControllerState::hotKey1},
+    {IDC_HOTKEY2, IDC_HOTKEY2_LABEL, &ControllerState::hotKey2},
+    {IDC_HOTKEY3, IDC_HOTKEY3_LABEL, &ControllerState::hotKey3},
 };
 constexpr int hotKeyCount = static_cast<int>(std::size(hotKeyControls));
+
+// What a hot-key whose new chord cannot be registered goes back to. One dialog is open at most.
+HotKeyValues hotKeysAtOpening{};
 
 // Keep leaves a control as it is: at initialisation that is the template's state.
 enum class Switch { Keep, On, Off };
@@ -204,6 +206,10 @@ void loadHotKeyControls(HWND dialog) {
 
 INT_PTR onInitDialog(HWND dialog) {
     controller.propertiesWindow = dialog;
+    // Muted while the dialog is open anyway; withdrawn, their chords can be typed into the
+    // controls, to swap two of them, say.
+    hotKeysAtOpening = controllerHotKeyValues();
+    withdrawControllerHotKeys(controller.mainWindow);
     fillHardwareList(dialog);
     showStoredMode(dialog);
     fillLcdList(dialog);
@@ -262,13 +268,11 @@ void onTest(HWND dialog) {
     controller.reverse = reverse;
 }
 
-void readAndRegisterHotKeys(HWND dialog) {
+// They are registered when the dialog closes.
+void readHotKeys(HWND dialog) {
     for (const HotKeyControl& hotKey : hotKeyControls)
         controller.*hotKey.value =
             static_cast<int32_t>(SendDlgItemMessageA(dialog, hotKey.control, HKM_GETHOTKEY, 0, 0));
-    // A combination that cannot be registered stays unregistered without a word.
-    for (const HotKeyControl& hotKey : hotKeyControls)
-        registerHotKey(controller.mainWindow, hotKey.id, controller.*hotKey.value);
 }
 
 bool overUnderConfirmed(HWND dialog) {
@@ -289,7 +293,7 @@ bool takeChoices(HWND dialog) {
     const int index = selection(dialog, IDC_MODE_LIST);
     if (index >= 0 && index < fullModeCount)
         controller.mode = modeItems[index].mode;
-    readAndRegisterHotKeys(dialog);
+    readHotKeys(dialog);
     if (controller.mode == ModeOverUnder && !overUnderConfirmed(dialog))
         return false;
     if (hotKeysRepeat()) {
@@ -299,7 +303,9 @@ bool takeChoices(HWND dialog) {
     return true;
 }
 
+// Whatever the dialog did to the hot-keys, OK, Apply or neither, they work again from now on.
 void close(HWND dialog, INT_PTR result) {
+    reregisterControllerHotKeys(controller.mainWindow, hotKeysAtOpening);
     controller.propertiesWindow = nullptr;
     EndDialog(dialog, result);
 }

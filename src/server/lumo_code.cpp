@@ -160,11 +160,12 @@ HRESULT STDMETHODCALLTYPE LumoCode::GetInterfaceSafetyOptions(REFIID iid, DWORD*
 
 HRESULT STDMETHODCALLTYPE LumoCode::SetInterfaceSafetyOptions(REFIID iid, DWORD mask,
                                                               DWORD enabled) {
-    if (mask & ~lumoCodeSafetyOptions)
-        return E_FAIL;
+    // The interface is asked about first: for one the object lacks, any mask is E_NOINTERFACE.
     ComPtr<IUnknown> answered;
     if (FAILED(QueryInterface(iid, answered.putVoid())))
         return E_NOINTERFACE;
+    if (mask & ~lumoCodeSafetyOptions)
+        return E_FAIL;
     enabledSafety_ = (enabledSafety_ & ~mask) | (enabled & mask);
     return S_OK;
 }

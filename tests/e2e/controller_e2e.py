@@ -230,6 +230,20 @@ class TrayMenu(ControllerTest):
         self.choose("Escape")
 
 
+    def test_a_double_click_opens_properties_and_a_single_click_still_shows_the_menu(self):
+        self.store_matching({"Active": 1})
+        self.start()
+        watch = self.watch()
+        self.screen.double_click(TRAY_ICON)
+        dialog = shown_window(PROPERTIES)
+        self.assertIsNotNone(dialog, "a double click did not open Properties")
+        self.assertEqual(menu_windows(), [], "a menu showed on a double click")
+        self.seen(watch, [1000])
+        self.press_in(dialog, "Escape")
+        self.assertTrue(wait_until(lambda: window_named(PROPERTIES) is None, 5))
+        self.assertEqual(self.open_menu(1, "single-click-menu"), "x..-..x-..x")
+        self.choose("Escape")
+
     def test_the_window_items_open_the_about_box_and_the_properties_dialog(self):
         self.store_matching()
         self.start()
@@ -255,11 +269,12 @@ class TrayMenu(ControllerTest):
 PROPERTIES = "Lumo Controller Properties"
 OPEN_PROPERTIES = ("Up", "Up", "Return")
 # Where the Properties dialog's controls are, in dialog units; ids of what the probe reads.
-MODE_LIST, LCD_LIST, FIRST_HOT_KEY, APPLY = (87, 42), (87, 105), (127, 144), (183, 216)
+MODE_LIST, LCD_LIST, FIRST_HOT_KEY, SECOND_HOT_KEY, APPLY = \
+    (87, 42), (87, 105), (127, 144), (127, 160), (183, 216)
 MODE_LIST_ID, LCD_LIST_ID, FIRST_HOT_KEY_ID, FIRST_LABEL_ID = 1001, 201, 1016, 1019
 # The interleave test's OK button, in dialog units.
 TEST_OK = (92, 182)
-CTRL_F9 = 0x200 | 0x78
+CTRL_F9, CTRL_F10, CTRL_F11 = 0x200 | 0x78, 0x200 | 0x79, 0x200 | 0x7A
 
 
 class PropertiesDialog(ControllerTest):
@@ -321,6 +336,27 @@ class PropertiesDialog(ControllerTest):
             holder.end()
         self.assertEqual(len(watch.wait_for(len(codes) + 1, timeout=1)), len(codes),
                          "the old hot-key still sends")
+
+    def test_two_hot_keys_swap_their_chords_and_both_still_send(self):
+        self.store_matching()
+        self.start()
+        watch = self.watch()
+        codes = []
+        dialog = self.open_properties(watch, codes)
+        self.screen.click_dialog(dialog, FIRST_HOT_KEY)
+        self.press_in(dialog, "ctrl+F11")
+        self.screen.click_dialog(dialog, SECOND_HOT_KEY)
+        self.press_in(dialog, "ctrl+F10")
+        self.screen.click_dialog(dialog, APPLY)
+        self.assertTrue(wait_until(lambda: stored(SETTINGS_KEY)["Hot-Key 1"] == CTRL_F11, 5),
+                        "not applied")
+        self.assertEqual(stored(SETTINGS_KEY)["Hot-Key 2"], CTRL_F10)
+        self.close(dialog, PROPERTIES)
+        self.screen.point_at(AWAY)
+        for chord, code in (("ctrl+F11", 1), ("ctrl+F10", 2)):
+            self.screen.keys(chord)
+            codes.append(code)
+            self.seen(watch, codes)
 
     def test_the_interleave_test_shows_its_picture_swaps_the_eyes_and_is_passed_with_ok(self):
         self.store_matching()
@@ -445,6 +481,28 @@ class StartAndExit(ControllerTest):
         values = stored(CONTROLLER_KEY)
         self.assertEqual((values["Active"], values["Reverse"], values["Tested"]), (0, 1, 1))
 
+
+    def test_a_close_request_from_another_program_ends_the_controller_as_exit_does(self):
+        self.store_matching({"Active": 1, "Reverse": 1})
+        self.start()
+        watch = self.watch()
+        asked = time.monotonic()
+        self.assertEqual(probe("close"), 0)
+        self.assertEqual(self.controller.process.wait(timeout=10), 0)
+        self.assertLessEqual(time.monotonic() - asked, 4.0)
+        self.assertEqual([s["command"] for s in watch.wait_for(1)], [1000])
+        self.assertFalse(self.screen.icon_shown(), "the icon stayed")
+        self.assertEqual(stored(CONTROLLER_KEY)["Active"], 0)
+
+    def test_the_icon_comes_back_when_the_shell_starts_again(self):
+        self.store_matching()
+        self.start()
+        self.assertEqual(probe("drop-icon"), 0)
+        self.assertTrue(wait_until(lambda: not self.screen.icon_shown(), 5), "icon not dropped")
+        self.assertEqual(probe("shell-restarted"), 0)
+        self.assertTrue(wait_until(self.screen.icon_shown, 5), "the icon did not come back")
+        self.assertEqual(self.open_menu(3, "menu-after-shell-restart"), "x..-..x-..x-..-.")
+        self.choose("Escape")
 
     def test_exit_while_a_second_instance_starts_ends_both(self):
         self.store_matching({"Active": 1})

@@ -2,6 +2,11 @@
 // outside, as another program on the same desktop would:
 //   lumo_probe wait-ready TIMEOUT_MS    exit 0 once the controller's main window answers messages
 //   lumo_probe post-command ID          post WM_COMMAND ID to the controller's main window
+//   lumo_probe close                    ask the controller's main window to close (WM_CLOSE), as
+//                                       taskkill without /f and installers do
+//   lumo_probe drop-icon                take the controller's icon out of the notification area,
+//                                       as a shell that ends loses it
+//   lumo_probe shell-restarted          tell every program that the shell started again
 //   lumo_probe hold-hotkey MODS VK      hold a global hot-key ("held" or "taken" on stdout, then
 //                                       "pressed" for each press) until stdin closes
 //   lumo_probe keep-desktop             keep Wine's desktop up ("ready" on stdout) until stdin
@@ -13,6 +18,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,11 +31,13 @@ constexpr char controllerClass[] = "LUMOCNTLCLASS1";
 constexpr UINT answerTimeoutMs = 1000;
 constexpr DWORD pollIntervalMs = 20;
 constexpr int heldHotKeyId = 1;
+constexpr UINT controllerIconId = 6666;
+constexpr char taskbarCreated[] = "TaskbarCreated";
 
 int usage() {
     std::fputs(
-        "usage: lumo_probe wait-ready MS | post-command ID | hold-hotkey MODS VK | keep-desktop |"
-        " controls TITLE\n",
+        "usage: lumo_probe wait-ready MS | post-command ID | close | drop-icon | shell-restarted |"
+        " hold-hotkey MODS VK | keep-desktop | controls TITLE\n",
         stderr);
     return 2;
 }
@@ -48,9 +56,22 @@ int waitReady(DWORD timeoutMs) {
     return 1;
 }
 
-int postCommand(WORD id) {
+int postToController(UINT message, WPARAM wParam) {
     HWND controller = FindWindowA(controllerClass, nullptr);
-    return controller && PostMessageA(controller, WM_COMMAND, id, 0) ? 0 : 1;
+    return controller && PostMessageA(controller, message, wParam, 0) ? 0 : 1;
+}
+
+int dropIcon() {
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = FindWindowA(controllerClass, nullptr);
+    icon.uID = controllerIconId;
+    return icon.hWnd && Shell_NotifyIconA(NIM_DELETE, &icon) ? 0 : 1;
+}
+
+int announceShellRestart() {
+    const UINT message = RegisterWindowMessageA(taskbarCreated);
+    return message && PostMessageA(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
 }
 
 void say(const char* line) {
@@ -153,7 +174,13 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "wait-ready") == 0)
         return waitReady(number(argv[2]));
     if (argc == 3 && std::strcmp(argv[1], "post-command") == 0)
-        return postCommand(static_cast<WORD>(number(argv[2])));
+        return postToController(WM_COMMAND, static_cast<WORD>(number(argv[2])));
+    if (argc == 2 && std::strcmp(argv[1], "close") == 0)
+        return postToController(WM_CLOSE, 0);
+    if (argc == 2 && std::strcmp(argv[1], "drop-icon") == 0)
+        return dropIcon();
+    if (argc == 2 && std::strcmp(argv[1], "shell-restarted") == 0)
+        return announceShellRestart();
     if (argc == 4 && std::strcmp(argv[1], "hold-hotkey") == 0)
         return holdHotKey(number(argv[2]), number(argv[3]));
     if (argc == 2 && std::strcmp(argv[1], "keep-desktop") == 0)

@@ -185,6 +185,11 @@ class Screen:
         x, y = position
         run("xdotool", "mousemove", str(self.x + x), str(self.y + y), "click", str(button))
 
+    def double_click(self, position, button=1):
+        x, y = position
+        run("xdotool", "mousemove", str(self.x + x), str(self.y + y), "click", "--repeat", "2",
+            "--delay", "80", str(button))
+
     def point_at(self, position):
         x, y = position
         run("xdotool", "mousemove", str(self.x + x), str(self.y + y))
@@ -399,6 +404,11 @@ def open_desktop(timeout=10):
 
 
 # --- the companions and other clients ----------------------------------------------------------
+
+def probe(*arguments):
+    """One short run of the probe (see lumo_probe.cpp); its exit code."""
+    return run("wine", PROBE, *arguments, check=False).returncode
+
 
 def register_server(switch="/RegServer"):
     """Runs the controller with a registration switch; its exit code."""

@@ -46,7 +46,7 @@ std::string commandLineOf(const std::string& program, const std::string& argumen
     return line;
 }
 
-ChildProcess::ChildProcess(std::string commandLine, const std::string& folder)
+ChildProcess::ChildProcess(std::string commandLine, const std::string& folder, std::string desktop)
     : outputPath_(newTemporaryFile()), errorsPath_(newTemporaryFile()) {
     HANDLE output = inheritableWriter(outputPath_);
     HANDLE errors = inheritableWriter(errorsPath_);
@@ -55,6 +55,8 @@ ChildProcess::ChildProcess(std::string commandLine, const std::string& folder)
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = output;
     startup.hStdError = errors;
+    if (!desktop.empty())
+        startup.lpDesktop = desktop.data();
     PROCESS_INFORMATION process{};
     if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {

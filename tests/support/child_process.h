@@ -13,8 +13,10 @@ std::string commandLineOf(const std::string& program, const std::string& argumen
 
 class ChildProcess {
   public:
-    // folder: the child's current folder; empty for the test's own.
-    explicit ChildProcess(std::string commandLine, const std::string& folder = "");
+    // folder: the child's current folder; desktop: the desktop it starts on; empty for the
+    // test's own.
+    explicit ChildProcess(std::string commandLine, const std::string& folder = "",
+                          std::string desktop = "");
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -37,8 +37,9 @@ HWND mainWindowOf(DWORD processId) {
     return nullptr;
 }
 
-ControllerProcess::ControllerProcess(const std::string& arguments, const std::string& program)
-    : ChildProcess(commandLineOf(program, arguments)) {}
+ControllerProcess::ControllerProcess(const std::string& arguments, const std::string& program,
+                                     const std::string& desktop)
+    : ChildProcess(commandLineOf(program, arguments), "", desktop) {}
 
 ControllerProcess::~ControllerProcess() {
     if (running())

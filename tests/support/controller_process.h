@@ -23,8 +23,10 @@ HWND mainWindowOf(DWORD processId);
 // through Exit and, when that does not work in time, terminates it.
 class ControllerProcess : public ChildProcess {
   public:
+    // desktop: the one it starts on; empty for the test's own.
     explicit ControllerProcess(const std::string& arguments = "",
-                               const std::string& program = controllerPath());
+                               const std::string& program = controllerPath(),
+                               const std::string& desktop = "");
     ~ControllerProcess();
 
     // Waits until the main window exists; null when it did not come in time.

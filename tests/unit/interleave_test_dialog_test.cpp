@@ -95,6 +95,19 @@ TEST_F(InterleaveTest, PutsThePictureOnAnOddRowForNormalEyesAndAnEvenRowForRever
     }
 }
 
+TEST_F(InterleaveTest, AgainstTheWorkAreasLeftEdgeItOpensToTheOwnersRight) {
+    RECT workArea;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
+    MoveWindow(owner_, workArea.left, 200, 400, 400, FALSE);
+    run([&](HWND dialog) {
+        RECT frame;
+        GetWindowRect(dialog, &frame);
+        EXPECT_EQ(frame.left, workArea.left + 400) << "not beside its owner";
+        EXPECT_EQ(pictureTopRow(dialog) % 2, 1);
+        click(dialog, IDOK);
+    });
+}
+
 constexpr int pictureSize = 256;
 
 // The first pixel where the picture control on the screen differs from the bitmap, or none.

@@ -187,6 +187,9 @@ TEST_F(LumoCodeObject, SafetyOptionsAreTheTwoSupportedOnesForItsOwnInterfacesOnl
     EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IConnectionPointContainer, 1, 1),
               E_NOINTERFACE);
     EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4), E_FAIL);
+    // The interface counts before the mask.
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IConnectionPointContainer, 4, 4),
+              E_NOINTERFACE);
     EXPECT_EQ(
         safety->GetInterfaceSafetyOptions(IID_IConnectionPointContainer, &supported, &enabled),
         E_NOINTERFACE);

@@ -87,10 +87,13 @@ class MainWindow : public testing::Test {
         SendMessageA(window, trayMessage, icon, mouseMessage);
     }
 
-    // The menus that one tray message showed (each closed again with Escape).
+    // The menus that one tray message showed (each closed again with Escape). The left-click
+    // menu comes once the double-click time has passed.
     std::vector<SeenPopupMenu> menusOf(LPARAM mouseMessage, WPARAM icon = trayIcon) {
         PopupMenuWatcher watcher;
         trayNotify(mouseMessage, icon);
+        if (mouseMessage == WM_LBUTTONDOWN)
+            waitUntil([&] { return !watcher.seen().empty(); }, GetDoubleClickTime() + 1000);
         return watcher.seen();
     }
 
@@ -245,11 +248,15 @@ TEST_F(MainWindow, PropertiesSwitchesStereoOffThenOpensOneDialogThatMutesTheHotK
     EXPECT_EQ(controller.propertiesWindow, nullptr);
 }
 
-TEST_F(MainWindow, ADoubleClickSwitchesStereoOffThenOpensThePropertiesDialog) {
+TEST_F(MainWindow, ADoubleClickSwitchesStereoOffThenOpensThePropertiesDialogWithoutTheMenu) {
     ASSERT_TRUE(create());
     controller.active = 1;
     HWND owner = nullptr;
     int32_t codeAtOpening = noCode;
+    PopupMenuWatcher menus;
+    // What the shell sends for a double click: the first click, then the double click.
+    trayNotify(WM_LBUTTONDOWN);
+    trayNotify(WM_LBUTTONUP);
     driveDialog(
         propertiesTitle, [&] { trayNotify(WM_LBUTTONDBLCLK); },
         [&](HWND dialog) {
@@ -261,6 +268,8 @@ TEST_F(MainWindow, ADoubleClickSwitchesStereoOffThenOpensThePropertiesDialog) {
     EXPECT_EQ(codeAtOpening, StereoOff);
     EXPECT_EQ(controller.active, 0);
     EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
+    pumpMessagesFor(GetDoubleClickTime() + 500);
+    EXPECT_TRUE(menus.seen().empty()) << "the left-click menu came too";
 }
 
 TEST_F(MainWindow, AboutOpensTheBoxAndTheHotKeysStillAct) {
@@ -306,16 +315,23 @@ TEST_F(MainWindow, DialogsThatCannotBeCreatedAreReportedFromTheMenuButNotFromADo
     EXPECT_EQ(controller.lastError, 34);
 }
 
-TEST_F(MainWindow, ExitShowsTheStereoOffCodeStoresAndEndsTheLoopOneAndAHalfSecondsLater) {
+// Exit from the menu, or a close request from another program (a task manager, an installer).
+class MainWindowExit : public MainWindow, public testing::WithParamInterface<UINT> {};
+
+TEST_P(MainWindowExit, ShowsTheStereoOffCodeStoresAndEndsTheLoopOneAndAHalfSecondsLater) {
     ASSERT_TRUE(create());
     controller.active = 1;
     controller.mode = ModePageFlip; // in memory only, so the exit's save shows
     const ULONGLONG chosen = GetTickCount64();
-    command(40001);
+    SendMessageA(window, GetParam(), GetParam() == WM_COMMAND ? 40001 : 0, 0);
     EXPECT_EQ(controller.currentCode, StereoOff);
     EXPECT_EQ(codeWindowsOpen(), 1u);
     EXPECT_EQ(readDword(testControllerKey, "Active"), 0u);
     EXPECT_EQ(readDword(testSettingsKey, "Mode"), 1u);
+    // The window lives on until the process ends; a second request starts nothing more.
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_EQ(codeWindowsOpen(), 1u);
 
     bool quit = false;
     const ULONGLONG deadline = chosen + 3000;
@@ -334,6 +350,21 @@ TEST_F(MainWindow, ExitShowsTheStereoOffCodeStoresAndEndsTheLoopOneAndAHalfSecon
     EXPECT_LE(elapsed, 2000u);
     // The exit timer is never killed: stop it here, so it posts no quit to later tests.
     KillTimer(window, 50002);
+}
+
+INSTANTIATE_TEST_SUITE_P(ByMenuOrCloseRequest, MainWindowExit,
+                         testing::Values(WM_COMMAND, WM_CLOSE));
+
+// At log-off the process ends without the exit's timer: what is in memory is stored at once, and
+// no code is shown to a screen that is going away.
+TEST_F(MainWindow, TheEndOfTheSessionStoresTheSettingsAndShowsNothing) {
+    ASSERT_TRUE(create());
+    controller.mode = ModePageFlip; // in memory only
+    SendMessageA(window, WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 0u) << "stored though the session goes on";
+    SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 1u);
+    EXPECT_EQ(codeWindowsOpen(), 0u);
 }
 
 struct HotKeyCase {

@@ -300,6 +300,28 @@ TEST_F(PropertiesDialog, OkStoresTheChoicesRegistersTheHotKeysAndClosesWithOne) 
         EXPECT_TRUE(valueFree(withdrawn)) << std::hex << withdrawn << " still taken";
 }
 
+// While the dialog is open its chords are free to be typed; when it closes the hot-keys are
+// registered anew only once all three are withdrawn, and one whose new chord cannot be had keeps
+// working with its old one.
+TEST_F(PropertiesDialog, ChordsCanBeSwappedAndOneHeldElsewhereLeavesTheOldChordWorking) {
+    HotKeyHolder other;
+    ASSERT_TRUE(other.take(MOD_CONTROL, VK_F5));
+    open([&](HWND dialog) {
+        for (int32_t chord : {ctrlF10, ctrlF11, ctrlF12})
+            EXPECT_TRUE(valueFree(chord)) << std::hex << chord << " held while the dialog is open";
+        setHotKey(dialog, IDC_HOTKEY1, ctrlF11);
+        setHotKey(dialog, IDC_HOTKEY2, ctrlF10);
+        setHotKey(dialog, IDC_HOTKEY3, (HOTKEYF_CONTROL << 8) | VK_F5);
+        click(dialog, IDC_PROPERTIES_OK);
+    });
+    EXPECT_FALSE(valueFree(ctrlF10));
+    EXPECT_FALSE(valueFree(ctrlF11)) << "a swapped chord was lost";
+    EXPECT_FALSE(valueFree(ctrlF12)) << "the old chord of the third hot-key was given up";
+    EXPECT_EQ(storedSetting("Hot-Key 1"), uint32_t(ctrlF11));
+    EXPECT_EQ(storedSetting("Hot-Key 2"), uint32_t(ctrlF10));
+    EXPECT_EQ(storedSetting("Hot-Key 3"), uint32_t((HOTKEYF_CONTROL << 8) | VK_F5));
+}
+
 TEST_F(PropertiesDialog, ApplyStoresAndStaysOpenAndCancelThenClosesWithTwo) {
     controller.hardware = 1;
     controller.mode = 1;

@@ -1,13 +1,17 @@
-// The start-up decisions: which registration switch the command line holds, and whether a
-// controller already runs on this desktop.
+// The start-up decisions: which registration switch the command line holds, whether a controller
+// already runs on this desktop, and how the program declares itself to the system.
 
 #include "app/command_line.h"
 #include "app/single_instance.h"
 #include "support/controller_process.h"
+#include "support/wait.h"
+#include "support/windows.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -102,6 +106,85 @@ TEST(SingleInstance, TheRealProgramStartsBesideAWindowWhoseClassDiffersInCase) {
     ASSERT_TRUE(lookalike.exists());
     ControllerProcess controller;
     EXPECT_NE(controller.waitForMainWindow(), nullptr);
+    EXPECT_EQ(controller.exit(), 0u);
+}
+
+// Both copies search for a running controller before either has made its window; only one may
+// come through, whichever it is. Each round starts them on a desktop of its own that is not up
+// yet: both wait for it and go on at the same moment, as programs started at log-on do.
+TEST(SingleInstance, OfTwoCopiesStartedAtTheSameMomentOneGivesWay) {
+    for (int round = 0; round < 3; ++round) {
+        const std::string name = "zezizer-start-race-" + std::to_string(GetCurrentProcessId()) +
+                                 "-" + std::to_string(round);
+        HDESK desktop = CreateDesktopA(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        ASSERT_NE(desktop, nullptr);
+        // The windows are looked for from a thread on that desktop.
+        std::thread([&] {
+            ASSERT_TRUE(SetThreadDesktop(desktop));
+            ControllerProcess copies[2] = {ControllerProcess("", controllerPath(), name),
+                                           ControllerProcess("", controllerPath(), name)};
+            ASSERT_TRUE(copies[0].started() && copies[1].started());
+            ASSERT_TRUE(
+                waitUntil([&] { return !copies[0].running() || !copies[1].running(); }, 15000))
+                << "round " << round << ": both copies run on";
+            ControllerProcess& gone = copies[0].running() ? copies[1] : copies[0];
+            ControllerProcess& kept = copies[0].running() ? copies[0] : copies[1];
+            EXPECT_EQ(gone.waitForExit(0), 0u) << "round " << round;
+            EXPECT_NE(kept.waitForMainWindow(), nullptr) << "round " << round;
+            EXPECT_EQ(topLevelWindowsOfClass(controllerWindowClass).size(), 1u)
+                << "round " << round;
+            EXPECT_EQ(kept.exit(), 0u) << "round " << round;
+        }).join();
+        CloseDesktop(desktop);
+    }
+}
+
+// The program's manifest as the system reads it from the file; empty when it has none.
+std::string manifestOf(const std::string& program) {
+    HMODULE file = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!file)
+        return {};
+    std::string text;
+    if (HRSRC found = FindResourceA(file, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)))
+        text.assign(static_cast<const char*>(LockResource(LoadResource(file, found))),
+                    SizeofResource(file, found));
+    FreeLibrary(file);
+    return text;
+}
+
+using GetWindowDpiAwarenessContextFunction = HANDLE(WINAPI*)(HWND);
+using GetAwarenessFromDpiAwarenessContextFunction = int(WINAPI*)(HANDLE);
+constexpr int perMonitorAware = 2;
+
+// Without it the system stretches the code window on a scaled display and its one-pixel rows
+// smear into each other.
+TEST(Manifest, TheProgramsAreAwareOfEachMonitorsScaleAndRunAsTheUserWhoStartsThem) {
+    // lumowatch reads the screen's pixels and must see them unscaled too.
+    for (const std::string& program :
+         {controllerPath(), testProgramFolder() + "..\\lumowatch.exe"}) {
+        const std::string manifest = manifestOf(program);
+        ASSERT_FALSE(manifest.empty()) << "no manifest in " << program;
+        for (const char* declaration :
+             {">PerMonitorV2, PerMonitor</dpiAwareness>", ">true/pm</dpiAware>",
+              "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+              "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+              "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>"})
+            EXPECT_NE(manifest.find(declaration), std::string::npos)
+                << program << ": " << declaration;
+    }
+
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    const auto windowContext = reinterpret_cast<GetWindowDpiAwarenessContextFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+    const auto awareness =
+        reinterpret_cast<GetAwarenessFromDpiAwarenessContextFunction>(reinterpret_cast<void (*)()>(
+            GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    if (!windowContext || !awareness)
+        GTEST_SKIP() << "this system does not tell a window's awareness";
+    ControllerProcess controller;
+    HWND window = controller.waitForMainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(awareness(windowContext(window)), perMonitorAware);
     EXPECT_EQ(controller.exit(), 0u);
 }
 
