@@ -37,10 +37,6 @@ Unicode true
 !define PROGRAM "ZEZIZER.exe"
 !define UNINSTALLER "uninstall.exe"
 !define MAIN_WINDOW_CLASS "LUMOCNTLCLASS1"
-; The controller's hidden main window answers WM_CLOSE with the tray menu's Exit: the stereo-off
-; code on the screen, the settings saved, the icon removed, the process ends 2.5 s later.
-!define CONTROLLER_EXIT_MESSAGE ${WM_COMMAND}
-!define CONTROLLER_EXIT_WPARAM 40001
 !define EXIT_WAIT_MS 15000
 !define SYNCHRONIZE 0x00100000
 !define WAIT_OBJECT_0 0
@@ -144,7 +140,9 @@ Function ${UN}EndController
     StrCpy $ControllerWasRunning 1
     System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r1)"
     System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2"
-    System::Call "user32::PostMessage(p r0, i ${CONTROLLER_EXIT_MESSAGE}, p ${CONTROLLER_EXIT_WPARAM}, p 0)"
+    ; The hidden main window answers WM_CLOSE with the tray menu's Exit: the stereo-off code on
+    ; the screen, the settings saved, the icon removed, the process ends 2.5 s later.
+    System::Call "user32::PostMessage(p r0, i ${WM_CLOSE}, p 0, p 0)"
     System::Call "kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS}) i .r3"
     System::Call "kernel32::CloseHandle(p r2)"
     ${If} $3 <> ${WAIT_OBJECT_0}
