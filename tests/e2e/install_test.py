@@ -146,7 +146,8 @@ class InstallTest(unittest.TestCase):
                          ("Vorn Controller", VERSION, "Corvane"))
         self.assertEqual(entry["QuietUninstallString"], f'"{UNINSTALLER}" /S')
         # 64-bit clients find the interface's marshalling in the 64-bit view (under Wine its
-        # RegisterTypeLib writes that view too; on Windows only the installer does).
+        # RegisterTypeLib writes that view too, so here this shows the outcome, not the
+        # installer's part).
         self.assertEqual(stored(INTERFACE_KEY + r"\ProxyStubClsid32", 64)["(Default)"],
                          "{00020424-0000-0000-C000-000000000046}")
 
