@@ -648,7 +648,9 @@ bool reportCodeFrames(DispatchClient& lumoCode, HWND mainWindow, DWORD controlle
         summarize(paths[sendCodePath].triggerReturns), nullptr, "-");
     reportSettingsSave();
     reportCodeVisible(screen, lumoCode, *sendCode);
-    reportFootprint("after start and the code frames", controllerId);
+    // A window that no longer shows may still be on its way out.
+    waitUntil([] { return !codeWindowLeft(); }, windowsCloseTimeoutMs);
+    reportFootprint("after start and the code frames, code windows gone", controllerId);
     return true;
 }
 
