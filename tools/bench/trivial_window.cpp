@@ -20,6 +20,10 @@ HINSTANCE moduleInstance = nullptr;
 int32_t shownCode = 0;
 DWORD paintFlags = 0;
 
+void onFloorCreate(HWND window) {
+    SetTimer(window, floorWindowTimerId, floorWindowLifetimeMs, nullptr);
+}
+
 void onFloorPaint(HWND window) {
     // The code window's own additions, only when asked: it brings itself to the top and hands the
     // foreground back to the window that had it.
@@ -37,16 +41,21 @@ void onFloorPaint(HWND window) {
         SetForegroundWindow(previousForeground);
 }
 
+void onFloorTimer(HWND window, UINT_PTR timerId) {
+    if (timerId == floorWindowTimerId)
+        DestroyWindow(window);
+}
+
 LRESULT CALLBACK floorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        SetTimer(window, floorWindowTimerId, floorWindowLifetimeMs, nullptr);
+        onFloorCreate(window);
         break;
     case WM_PAINT:
         onFloorPaint(window);
         return 0;
     case WM_TIMER:
-        DestroyWindow(window);
+        onFloorTimer(window, wParam);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
