@@ -11,6 +11,6 @@ void runExitSequence(HWND mainWindow);
 // True once the exit sequence has started on the window.
 bool exitSequenceStarted(HWND mainWindow);
 
-// Log-off: the session ends when this returns, before any timer could fire. Stores the settings
+// Log-off: the process ends when this returns, before any timer could fire. Stores the settings
 // and removes the icon; nothing is shown, since no one is left to answer a box.
 void endWithSession(HWND mainWindow);

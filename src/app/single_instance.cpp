@@ -8,7 +8,7 @@ namespace {
 
 // The class names read are cut to 29 characters; ours is shorter.
 constexpr int classNameBufferSize = 30;
-// In the session's own namespace: each user's desktop has its controller.
+// In the log-on's own namespace: each user's desktop has its controller.
 constexpr char instanceMutexName[] = "Local\\ZEZIZER.LumoController.Instance";
 
 BOOL CALLBACK findControllerWindow(HWND window, LPARAM foundFlag) {

@@ -10,7 +10,7 @@ bool controllerAlreadyRuns();
 
 // The claim of this process to be the desktop's one controller, held for the object's life. Two
 // copies started at the same moment would both search for the main window before either had
-// made it; the session-wide named mutex tells the later one at once.
+// made it; a named mutex of the user's log-on tells the later one at once.
 class InstanceClaim {
   public:
     InstanceClaim();

@@ -25,7 +25,7 @@ bool isOdd(LONG row) {
 // inside another of the program's windows stays black on the X screen under Wine, though it
 // paints; beside its owner the picture shows: to the left where the work area has room, else to
 // the right, else as far left as the work area allows.
-LONG leftBesideOwner(HWND dialog, const RECT& frame) {
+LONG leftEdgeBesideOwner(HWND dialog, const RECT& frame) {
     RECT owner;
     GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
     RECT workArea;
@@ -47,8 +47,8 @@ void placeDialog(HWND dialog) {
     GetWindowRect(dialog, &frame);
     const bool wantOdd = controller.reverse == 0;
     const LONG shift = isOdd(pictureTop.y) == wantOdd ? 0 : 1;
-    MoveWindow(dialog, leftBesideOwner(dialog, frame), frame.top + shift, frame.right - frame.left,
-               frame.bottom - frame.top, TRUE);
+    MoveWindow(dialog, leftEdgeBesideOwner(dialog, frame), frame.top + shift,
+               frame.right - frame.left, frame.bottom - frame.top, TRUE);
 }
 
 INT_PTR onInitDialog(HWND dialog) {

@@ -361,7 +361,7 @@ TEST_F(MainWindow, TheEndOfTheSessionStoresTheSettingsAndShowsNothing) {
     ASSERT_TRUE(create());
     controller.mode = ModePageFlip; // in memory only
     SendMessageA(window, WM_ENDSESSION, FALSE, 0);
-    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 0u) << "stored though the session goes on";
+    EXPECT_EQ(readDword(testSettingsKey, "Mode"), 0u) << "stored though the user stays logged on";
     SendMessageA(window, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(readDword(testSettingsKey, "Mode"), 1u);
     EXPECT_EQ(codeWindowsOpen(), 0u);

@@ -1,7 +1,8 @@
 #pragma once
 // The baselines that lumobench brings itself: an out-of-process COM class whose IDispatch does
 // nothing (a mode of lumobench), and a program that only registers a window class and creates one
-// hidden window (lumotrivial.exe, beside lumobench).
+// hidden window (lumotrivial.exe, beside lumobench), which on request shows the design's floor of a
+// code window: a full-screen popup of the same class style that paints the code's rows.
 
 #include <windows.h>
 
@@ -11,6 +12,13 @@ inline constexpr CLSID emptyServerClassId = {
 inline constexpr char emptyServerSwitch[] = "--empty-server";
 inline constexpr char trivialWindowProgram[] = "lumotrivial.exe";
 inline constexpr char trivialWindowClass[] = "LumoBenchTrivialWindow";
+inline constexpr char floorWindowClass[] = "LumoBenchFloorWindow";
+// Posted to the hidden window: show a popup that paints the display code in wParam; lParam holds
+// floorPaint flags.
+constexpr UINT showFloorCodeMessage = WM_APP + 1;
+// The popup's paint also does what the code window's does beyond painting: to the top, and the
+// foreground handed back.
+constexpr DWORD floorPaintForeground = 1;
 
 // The empty server's main routine; the exit code.
 int runEmptyServer();

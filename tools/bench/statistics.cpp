@@ -33,9 +33,18 @@ double nowMs() {
     return static_cast<double>(counter.QuadPart) / ticksPerMs;
 }
 
+namespace {
+
+double ratio(double figure, double baseline) {
+    return baseline > 0 ? figure / baseline : 0.0;
+}
+
+} // namespace
+
 void printTableHeader() {
-    std::printf("| Measure | median | p95 | max | n | baseline median / p95 / max | ratio (median) "
-                "| goal |\n");
+    std::printf(
+        "| Measure | median | p95 | max | n | baseline median / p95 / max | ratio (median / "
+        "p95) | goal |\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");
 }
 
@@ -44,8 +53,9 @@ void printSummaryRow(const std::string& measure, const Summary& figure, const Su
     std::printf("| %s | %.2f | %.2f | %.2f | %zu | ", measure.c_str(), figure.median, figure.p95,
                 figure.max, figure.count);
     if (baseline && baseline->count)
-        std::printf("%.2f / %.2f / %.2f | %.2f | ", baseline->median, baseline->p95, baseline->max,
-                    baseline->median > 0 ? figure.median / baseline->median : 0.0);
+        std::printf("%.2f / %.2f / %.2f | %.2f / %.2f | ", baseline->median, baseline->p95,
+                    baseline->max, ratio(figure.median, baseline->median),
+                    ratio(figure.p95, baseline->p95));
     else
         std::printf("- | - | ");
     std::printf("%s |\n", goal.c_str());

@@ -17,7 +17,8 @@ Summary summarize(std::vector<double> samples);
 // Milliseconds since an arbitrary start, from the performance counter.
 double nowMs();
 
-// One line of the table: "| measure | median | p95 | max | n | baseline... | ratio | goal |".
+// One line of the table: "| measure | median | p95 | max | n | baseline... | ratios | goal |", the
+// ratios those of the medians and of the p95s.
 void printSummaryRow(const std::string& measure, const Summary& figure, const Summary* baseline,
                      const std::string& goal);
 // A line with one value where a distribution does not apply.
