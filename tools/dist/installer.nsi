@@ -45,9 +45,9 @@ Unicode true
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "ZEZIZER"
 ; ILumoCode and its type library, as in src/server/zezizer.idl. On 64-bit Windows
-; HKLM\Software\Classes\Interface is redirected (the server's registration reaches only the 32-bit
-; view) while TypeLib is shared: 64-bit clients find the interface's marshalling in the 64-bit view
-; only through these keys.
+; HKLM\Software\Classes\Interface is redirected (a 32-bit program such as the server writes the
+; 32-bit view) while TypeLib is shared: 64-bit clients find the interface's marshalling in the
+; 64-bit view only through these keys.
 !define INTERFACE_KEY "Software\Classes\Interface\{8981EAAD-8600-41A8-AD58-CBAA335C022C}"
 !define INTERFACE_NAME "ILumoCode"
 !define TYPE_LIBRARY "{4D841E28-F3BC-4A0E-9C15-3023099BD704}"
