@@ -46,7 +46,8 @@ run: build
 test: build dist
 	tools/run-tests $(BUILD)
 
-bench: build
+# The benchmark reports the shipped executable's size and parts beside the tested build's.
+bench: build release
 	cmake --build $(BUILD) -j2 --target lumobench
 	tools/bench/run $(BUILD)
 
