@@ -15,6 +15,8 @@
 //                                       "ID TEXT" for each control with an id, a hot-key control's
 //                                       value in hex instead of its text
 
+#include "support/test_names.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -27,7 +29,6 @@
 
 namespace {
 
-constexpr char controllerClass[] = "LUMOCNTLCLASS1";
 constexpr UINT answerTimeoutMs = 1000;
 constexpr DWORD pollIntervalMs = 20;
 constexpr int heldHotKeyId = 1;
@@ -46,7 +47,7 @@ int usage() {
 int waitReady(DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     do {
-        HWND controller = FindWindowA(controllerClass, nullptr);
+        HWND controller = FindWindowA(controllerWindowClass, nullptr);
         DWORD_PTR answer = 0;
         if (controller && SendMessageTimeoutA(controller, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
                                               answerTimeoutMs, &answer))
@@ -57,14 +58,14 @@ int waitReady(DWORD timeoutMs) {
 }
 
 int postToController(UINT message, WPARAM wParam) {
-    HWND controller = FindWindowA(controllerClass, nullptr);
+    HWND controller = FindWindowA(controllerWindowClass, nullptr);
     return controller && PostMessageA(controller, message, wParam, 0) ? 0 : 1;
 }
 
 int dropIcon() {
     NOTIFYICONDATAA icon{};
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    icon.hWnd = FindWindowA(controllerClass, nullptr);
+    icon.hWnd = FindWindowA(controllerWindowClass, nullptr);
     icon.uID = controllerIconId;
     return icon.hWnd && Shell_NotifyIconA(NIM_DELETE, &icon) ? 0 : 1;
 }
