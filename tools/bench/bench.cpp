@@ -605,7 +605,7 @@ std::vector<FramePath> framePaths(const FloorProgram& floor, DispatchClient& lum
         {"Floor: lumotrivial's full-screen popup (message posted)",
          [&floor](short code) { return floor.showCode(code, 0); }, true, floorWindowClass,
          floor.processId()},
-        {"Floor + the code window's BringWindowToTop / SetForegroundWindow in its paint",
+        {"Floor + the code window's raise to the top / SetForegroundWindow in its paint",
          [&floor](short code) { return floor.showCode(code, floorPaintForeground); }, true,
          floorWindowClass, floor.processId()},
         {"SendCode", [&lumoCode, sendCode](short code) { return lumoCode.invoke(sendCode, code); },
