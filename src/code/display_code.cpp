@@ -93,3 +93,11 @@ void paintDisplayCodeRows(HDC dc, int32_t command, int width) {
 void paintDisplayCode(HDC dc, int32_t command) {
     paintDisplayCodeRows(dc, command, GetSystemMetrics(SM_CXSCREEN));
 }
+
+void limitWindowToCodeRows(HWND window, int32_t command, int width) {
+    const int rows = static_cast<int>(displayCodeRows(command).size());
+    HRGN region = CreateRectRgn(0, 0, width, rows);
+    // Set before the window is shown: no redraw asked. Once set, the system owns the region.
+    if (region && !SetWindowRgn(window, region, FALSE))
+        DeleteObject(region);
+}

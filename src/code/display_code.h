@@ -38,3 +38,8 @@ void paintDisplayCodeRows(HDC dc, int32_t command, int width);
 
 // As above, across the whole width of the primary screen.
 void paintDisplayCode(HDC dc, int32_t command);
+
+// Gives a window the region of the rows that the code of a command paints, width pixels wide, so
+// that the rest of the window neither shows nor takes the mouse. Where no region can be made or
+// set, the window keeps the whole of its area.
+void limitWindowToCodeRows(HWND window, int32_t command, int width);
