@@ -40,10 +40,6 @@ static_assert(stereoNormalRows.size() == stereoCodeRows && lcdMode1Rows.size() =
 
 } // namespace
 
-bool isLcdCommand(int32_t command) {
-    return command == LcdMode1 || command == LcdMode2 || command == LcdModeOff;
-}
-
 std::span<const CodeColour> displayCodeRows(int32_t command) {
     switch (command) {
     case StereoReverse:

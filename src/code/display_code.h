@@ -26,9 +26,6 @@ constexpr COLORREF colourRef(CodeColour colour) {
 constexpr int stereoCodeRows = 10;
 constexpr int lcdCodeRows = 14;
 
-// True for the commands whose code belongs to the LCD family (5, 6 and 7).
-bool isLcdCommand(int32_t command);
-
 // The colours of rows 0, 1, ... of the code for a command, top to bottom.
 std::span<const CodeColour> displayCodeRows(int32_t command);
 
