@@ -1,18 +1,10 @@
 #include "lumowatch/report.h"
 
+#include "client/commands.h"
+
 #include <cstdio>
 
 namespace {
-
-struct CommandName {
-    int32_t command;
-    const char* name;
-};
-
-constexpr CommandName commandNames[] = {
-    {1, "StereoNormal"}, {2, "StereoReverse"}, {3, "StereoOnResync"}, {4, "StereoOn"},
-    {5, "LcdMode1"},     {6, "LcdMode2"},      {7, "LcdModeOff"},     {1000, "StereoOff"},
-};
 
 const char* familyName(CodeFamily family) {
     return family == CodeFamily::Lcd ? "lcd" : "stereo";
@@ -56,10 +48,8 @@ const char* jsonBool(bool value) {
 } // namespace
 
 std::string commandName(int32_t command) {
-    for (const CommandName& entry : commandNames)
-        if (entry.command == command)
-            return entry.name;
-    return {};
+    const NamedCommand* named = commandOfValue(command);
+    return named ? std::string(named->typeName) : std::string();
 }
 
 std::string textLine(const Sighting& sighting) {
