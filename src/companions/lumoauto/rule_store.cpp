@@ -74,8 +74,11 @@ bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced) {
     DWORD type = REG_NONE;
     replaced.reset();
     if (RegQueryValueExW(key.get(), rule.program.c_str(), nullptr, &type, nullptr, nullptr) ==
-        ERROR_SUCCESS)
+        ERROR_SUCCESS) {
         replaced = storedText(key.get(), rule.program).value_or(L"(damaged)");
+        // The program is named as given now, in whatever case: the old value goes first.
+        RegDeleteValueW(key.get(), rule.program.c_str());
+    }
     const std::wstring settings = storedSettings(rule);
     return RegSetValueExW(key.get(), rule.program.c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(settings.c_str()),
