@@ -477,11 +477,11 @@ class Watch:
 
 # --- lumoauto and the games it watches ---------------------------------------------------------
 
-def lumoauto(*arguments):
-    """One run of lumoauto with a command line (--add, --list, ...): its exit code, output and
-    errors, each through a file as with run()."""
+def lumoauto(*arguments, program=LUMOAUTO):
+    """One run of lumoauto (the build's, or the one at the path given) with a command line
+    (--add, --list, ...): its exit code, output and errors, each through a file as with run()."""
     with tempfile.TemporaryFile("w+") as output, tempfile.TemporaryFile("w+") as errors:
-        result = subprocess.run(["timeout", str(WINE_TIMEOUT), "wine", LUMOAUTO, *arguments],
+        result = subprocess.run(["timeout", str(WINE_TIMEOUT), "wine", program, *arguments],
                                 stdin=subprocess.DEVNULL, stdout=output, stderr=errors, text=True)
         output.seek(0)
         errors.seek(0)
