@@ -2,7 +2,7 @@
 
 #include "lumoauto/rule_store.h"
 
-#include <cstdio>
+#include "client/json_string.h"
 
 const char usageText[] =
     "usage: lumoauto [--background]\n"
@@ -105,22 +105,6 @@ bool consistent(const Invocation& invocation, std::string& problem) {
     else if (invocation.json && invocation.action != Action::List)
         problem = "--json goes with --list";
     return problem.empty();
-}
-
-std::string jsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof(escape), "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
 }
 
 std::string jsonLine(const Rule& rule) {

@@ -1,8 +1,7 @@
 #include "lumowatch/report.h"
 
 #include "client/commands.h"
-
-#include <cstdio>
+#include "client/json_string.h"
 
 namespace {
 
@@ -22,23 +21,6 @@ std::string howItLooked(const Sighting& sighting) {
     if (!sighting.seenExact)
         return "damaged: " + *sighting.damage;
     return "exact, damaged for " + std::to_string(sighting.damagedMs) + " ms: " + *sighting.damage;
-}
-
-std::string jsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof(escape), "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
 }
 
 const char* jsonBool(bool value) {
