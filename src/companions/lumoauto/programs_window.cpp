@@ -27,7 +27,7 @@ struct Column {
 };
 // In dialog units, as the template places the list.
 constexpr Column columns[] = {
-    {L"Program", 150}, {L"Command", 66}, {L"When", 50}, {L"Off after", 40}};
+    {L"Program", 196}, {L"Command", 70}, {L"When", 50}, {L"Off after", 40}};
 
 struct ProgramsWindow {
     HWND window = nullptr;
@@ -148,11 +148,13 @@ void OnInitDialog(HWND window) {
     programs.watcher = std::make_unique<Watcher>(window, OnChanged);
     programs.notice = std::make_unique<RulesNotice>(window, rulesChangedMessage);
     programs.notice->arm();
+    setStatus(L"Watching; no listed program has started or come to the front yet.");
     reloadRules();
 }
 
 void OnRulesChanged() {
     programs.notice->arm();
+    setStatus(L"Watching; no listed program has started or come to the front yet.");
     reloadRules();
 }
 
