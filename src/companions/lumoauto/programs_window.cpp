@@ -154,7 +154,6 @@ void OnInitDialog(HWND window) {
 
 void OnRulesChanged() {
     programs.notice->arm();
-    setStatus(L"Watching; no listed program has started or come to the front yet.");
     reloadRules();
 }
 
