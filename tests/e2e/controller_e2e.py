@@ -739,6 +739,21 @@ class SwitchByProgram(ControllerTest):
         self.play("Broken.exe")
         self.assertEqual(self.codes(watch, 2, timeout=2), [STEREO_REVERSE])
 
+    def test_without_the_controllers_class_it_says_so_and_the_next_change_tries_again(self):
+        self.add_rule("Game.exe", "stereo-reverse")
+        watch, auto = self.watching()
+        try:
+            self.assertEqual(register_server("/UnregServer"), 0)
+            game = self.play("Game.exe")
+            self.assertTrue(wait_until(
+                lambda: "not registered" in lumoauto_status().get(1006, ""), 10),
+                lumoauto_status())
+        finally:
+            self.assertEqual(register_server("/RegServer"), 0)
+        game.kill()
+        self.assertEqual(self.codes(watch, 1), [STEREO_OFF])
+        self.assertIsNone(auto.process.poll(), "lumoauto ended")
+
     def test_add_remove_and_list_round_trip_and_bad_input_is_refused(self):
         missing = r"C:\Games\Missing.exe"
         self.assertIn('kept, marked "not found"', self.add_rule(missing, "stereo-normal"))
