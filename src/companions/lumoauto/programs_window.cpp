@@ -19,7 +19,9 @@
 namespace {
 
 constexpr UINT sentMessage = WM_APP + 2;
-constexpr UINT rulesChangedMessage = WM_APP + 3;
+constexpr UINT signalledMessage = WM_APP + 3;
+// The waiter's id of the rules key's changes; processes have theirs from firstProcessId on.
+constexpr WPARAM rulesChangedId = 1;
 
 struct Column {
     const wchar_t* title;
@@ -33,6 +35,7 @@ struct ProgramsWindow {
     HWND window = nullptr;
     StoredRules stored;
     std::unique_ptr<Sender> sender;
+    std::unique_ptr<Waiter> waiter;
     std::unique_ptr<Watcher> watcher;
     std::unique_ptr<RulesNotice> notice;
     // What made the last command go out: "Game.exe started".
@@ -145,8 +148,9 @@ void OnInitDialog(HWND window) {
     programs.window = window;
     addColumns(GetDlgItem(window, IDC_RULES));
     programs.sender = std::make_unique<Sender>(window, sentMessage);
-    programs.watcher = std::make_unique<Watcher>(window, OnChanged);
-    programs.notice = std::make_unique<RulesNotice>(window, rulesChangedMessage);
+    programs.waiter = std::make_unique<Waiter>(window, signalledMessage);
+    programs.watcher = std::make_unique<Watcher>(window, *programs.waiter, OnChanged);
+    programs.notice = std::make_unique<RulesNotice>(*programs.waiter, rulesChangedId);
     programs.notice->arm();
     setStatus(L"Watching; no listed program has started or come to the front yet.");
     reloadRules();
@@ -236,9 +240,17 @@ void OnNotify(const NMHDR& header) {
         OnEdit();
 }
 
+void OnSignalled(WPARAM id) {
+    if (id == rulesChangedId)
+        OnRulesChanged();
+    else
+        programs.watcher->onProcessEnded(id);
+}
+
 void OnDestroy() {
     programs.watcher.reset();
     programs.notice.reset();
+    programs.waiter.reset();
     programs.sender.reset();
     PostQuitMessage(0);
 }
@@ -256,14 +268,11 @@ INT_PTR CALLBACK programsProcedure(HWND window, UINT message, WPARAM wParam, LPA
         return TRUE;
     case WM_TIMER:
         return programs.watcher && programs.watcher->onTimer(wParam);
-    case processEndedMessage:
-        programs.watcher->onProcessEnded(wParam);
+    case signalledMessage:
+        OnSignalled(wParam);
         return TRUE;
     case sentMessage:
         OnSent(wParam, lParam);
-        return TRUE;
-    case rulesChangedMessage:
-        OnRulesChanged();
         return TRUE;
     case showWindowMessage:
         OnShowRequest();

@@ -8,24 +8,15 @@ constexpr DWORD watchedChanges = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST
 
 } // namespace
 
-RulesNotice::RulesNotice(HWND window, UINT message) : window_(window), message_(message) {
+RulesNotice::RulesNotice(Waiter& waiter, WPARAM id) {
     event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (event_)
-        RegisterWaitForSingleObject(&wait_, event_, onSignalled, this, INFINITE, WT_EXECUTEDEFAULT);
+    if (event_ && !waiter.add(event_, id, false))
+        event_ = nullptr;
 }
 
 RulesNotice::~RulesNotice() {
-    if (wait_)
-        UnregisterWaitEx(wait_, INVALID_HANDLE_VALUE);
     if (key_)
         RegCloseKey(key_);
-    if (event_)
-        CloseHandle(event_);
-}
-
-void CALLBACK RulesNotice::onSignalled(void* self, BOOLEAN) {
-    const RulesNotice* notice = static_cast<RulesNotice*>(self);
-    PostMessageW(notice->window_, notice->message_, 0, 0);
 }
 
 void RulesNotice::arm() {

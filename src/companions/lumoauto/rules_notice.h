@@ -2,11 +2,14 @@
 // Tells a window when the stored rules change, whoever changed them (lumoauto --add from a script,
 // the window of this program, the registry editor): one posted message a change, no polling.
 
+#include "lumoauto/waiter.h"
+
 #include <windows.h>
 
 class RulesNotice {
   public:
-    RulesNotice(HWND window, UINT message);
+    // The waiter tells the window with the id given.
+    RulesNotice(Waiter& waiter, WPARAM id);
     ~RulesNotice();
     RulesNotice(const RulesNotice&) = delete;
     RulesNotice& operator=(const RulesNotice&) = delete;
@@ -16,11 +19,7 @@ class RulesNotice {
     void arm();
 
   private:
-    static void CALLBACK onSignalled(void* self, BOOLEAN timedOut);
-
-    HWND window_;
-    UINT message_;
+    // Owned by the waiter.
     HANDLE event_ = nullptr;
-    HANDLE wait_ = nullptr;
     HKEY key_ = nullptr;
 };

@@ -18,7 +18,6 @@ constexpr DWORD processAccess = PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE;
 
 // The one watcher of the process, for the system's callbacks, which carry no context of theirs.
 Watcher* current = nullptr;
-HWND currentWindow = nullptr;
 
 std::wstring imagePath(HANDLE process) {
     wchar_t path[MAX_PATH * 4];
@@ -37,9 +36,9 @@ DWORD foregroundProcess() {
 
 } // namespace
 
-Watcher::Watcher(HWND window, Changed changed) : window_(window), changed_(std::move(changed)) {
+Watcher::Watcher(HWND window, Waiter& waiter, Changed changed)
+    : window_(window), waiter_(waiter), changed_(std::move(changed)) {
     current = this;
-    currentWindow = window;
 }
 
 Watcher::~Watcher() {
@@ -69,10 +68,6 @@ void CALLBACK Watcher::onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG 
         current->onWindowCreated(window);
     else if (event == EVENT_SYSTEM_FOREGROUND)
         current->onForegroundEvent();
-}
-
-void CALLBACK Watcher::onProcessSignalled(void* serial, BOOLEAN) {
-    PostMessageW(currentWindow, processEndedMessage, reinterpret_cast<WPARAM>(serial), 0);
 }
 
 void Watcher::setRules(const std::vector<Rule>& rules) {
@@ -176,14 +171,9 @@ void Watcher::lookAtRunningProcesses() {
 
 void Watcher::watch(DWORD processId, HANDLE process, const Rule& rule, const std::wstring& path,
                     const wchar_t* how) {
-    Watched watched{processId, nextSerial_++, process, nullptr, rule, path};
-    if (!RegisterWaitForSingleObject(
-            &watched.wait, process, onProcessSignalled,
-            reinterpret_cast<void*>(static_cast<uintptr_t>(watched.serial)), INFINITE,
-            WT_EXECUTEONLYONCE)) {
-        CloseHandle(process);
+    const Watched watched{processId, nextSerial_++, rule, path};
+    if (!waiter_.add(process, watched.serial, true))
         return;
-    }
     watched_.push_back(watched);
     if (rule.when == When::Running)
         switcher_.claim(processId, rule.command, rule.offAfter);
@@ -192,9 +182,8 @@ void Watcher::watch(DWORD processId, HANDLE process, const Rule& rule, const std
 }
 
 void Watcher::stopWatching(std::vector<Watched>::iterator watched) {
-    // Waits for a callback under way: it may still post, which then names no process.
-    UnregisterWaitEx(watched->wait, INVALID_HANDLE_VALUE);
-    CloseHandle(watched->process);
+    // A signal under way may still be posted: it then names no process.
+    waiter_.remove(watched->serial);
     switcher_.release(watched->processId);
     if (frontProcess_ == watched->processId)
         frontProcess_ = 0;

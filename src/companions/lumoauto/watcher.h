@@ -7,10 +7,11 @@
 // while such a program runs. Nothing runs while nothing listed runs.
 //
 // Lives on the thread of the window given, which runs a message loop: the window hands it the
-// posted message processEndedMessage and its timers.
+// waiter's messages for the ids it gave (those from firstProcessId on) and its timers.
 
 #include "lumoauto/rules.h"
 #include "lumoauto/switcher.h"
+#include "lumoauto/waiter.h"
 
 #include <windows.h>
 
@@ -19,14 +20,15 @@
 #include <string>
 #include <vector>
 
-inline constexpr UINT processEndedMessage = WM_APP + 1;
+// The waiter's ids below this are not the watcher's.
+inline constexpr WPARAM firstProcessId = 16;
 
 class Watcher {
   public:
     // what happened ("Game.exe started"), and the command to send now, if any.
     using Changed = std::function<void(const std::wstring& what, std::optional<short> command)>;
 
-    Watcher(HWND window, Changed changed);
+    Watcher(HWND window, Waiter& waiter, Changed changed);
     ~Watcher();
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
@@ -43,16 +45,14 @@ class Watcher {
   private:
     struct Watched {
         DWORD processId;
-        unsigned serial;
-        HANDLE process;
-        HANDLE wait;
+        // The id of its process handle in the waiter: never the same twice.
+        WPARAM serial;
         Rule rule;
         std::wstring path;
     };
 
     static void CALLBACK onWinEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object,
                                     LONG child, DWORD thread, DWORD time);
-    static void CALLBACK onProcessSignalled(void* serial, BOOLEAN timedOut);
 
     void hook();
     void onWindowCreated(HWND window);
@@ -70,13 +70,14 @@ class Watcher {
     void tell(const std::wstring& program, const wchar_t* what);
 
     HWND window_;
+    Waiter& waiter_;
     Changed changed_;
     HWINEVENTHOOK createHook_ = nullptr;
     HWINEVENTHOOK foregroundHook_ = nullptr;
     std::vector<Rule> rules_;
     std::vector<Watched> watched_;
     Switcher switcher_;
-    unsigned nextSerial_ = 1;
+    WPARAM nextSerial_ = firstProcessId;
     // The process with a front rule that has the front, 0 for none.
     DWORD frontProcess_ = 0;
     bool foregroundEventsCome_ = false;
