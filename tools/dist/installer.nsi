@@ -1,9 +1,9 @@
 ; The installer of the controller: per machine, with administrator rights. It copies the four
-; programs, registers the automation server (in the 64-bit view of the registry too, where 64-bit
-; clients look for the interface), adds the Start menu shortcuts, "Start with Windows", "Switch by
-; program" (lumoauto at log-on) and the entry in Add/Remove Programs. An upgrade ends a running
-; controller and lumoauto the way their own Exit does and starts them again afterwards. The
-; uninstaller removes all of that and keeps the user's settings and program rules.
+; programs, registers the automation server (which writes the 64-bit view of the registry too,
+; where 64-bit clients look for the interface), adds the Start menu shortcuts, "Start with
+; Windows", "Switch by program" (lumoauto at log-on) and the entry in Add/Remove Programs. An
+; upgrade ends a running controller and lumoauto the way their own Exit does and starts them again
+; afterwards. The uninstaller removes all of that and keeps the user's settings and program rules.
 ;
 ; Made by `make dist` (tools/dist/CMakeLists.txt), which passes
 ;   VERSION       the project version, 2.7.0
@@ -30,7 +30,6 @@ Unicode true
 !include FileFunc.nsh
 !include Sections.nsh
 !include WinMessages.nsh
-!include x64.nsh
 
 ; The name the program shows: its tray tip (string 101) and its version resource's ProductName.
 !define PRODUCT "Vorn Controller"
@@ -54,16 +53,6 @@ Unicode true
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "ZEZIZER"
 !define SWITCHER_RUN_VALUE "LumoAuto"
-; ILumoCode and its type library, as in src/server/zezizer.idl. On 64-bit Windows
-; HKLM\Software\Classes\Interface is redirected (a 32-bit program such as the server writes the
-; 32-bit view) while TypeLib is shared: 64-bit clients find the interface's marshalling in the
-; 64-bit view only through these keys.
-!define INTERFACE_KEY "Software\Classes\Interface\{8981EAAD-8600-41A8-AD58-CBAA335C022C}"
-!define INTERFACE_NAME "ILumoCode"
-!define TYPE_LIBRARY "{4D841E28-F3BC-4A0E-9C15-3023099BD704}"
-!define TYPE_LIBRARY_VERSION "1.0"
-; The system's marshaller for automation interfaces, which reads the type library.
-!define AUTOMATION_MARSHALLER "{00020424-0000-0000-C000-000000000046}"
 
 Name "${PRODUCT}"
 OutFile "${OUTPUT}"
@@ -128,20 +117,23 @@ Var FreshFolder
         Delete "$INSTDIR\${NAME}"
     ${EndIf}
 !macroend
+; A file still in use (a controller of another session, say) goes at the next restart.
 !macro DropPrevious NAME
-    Delete "$INSTDIR\${NAME}.previous"
+    Delete /REBOOTOK "$INSTDIR\${NAME}.previous"
 !macroend
 !macro CopyProgram NAME
     File "${PROGRAMS}\${NAME}"
 !macroend
 !macro RemoveProgram NAME
-    Delete "$INSTDIR\${NAME}"
+    Delete /REBOOTOK "$INSTDIR\${NAME}"
 !macroend
 
 ; --- shared by the installer and the uninstaller ------------------------------------------------
 
 ; Ends a running program through its window, the way its own Exit does, and waits, bounded, for
-; its process to end. $0: 1 when one ran. When it does not end, says so and aborts.
+; its process to end. $0: 1 when one ran. When it does not end, says so and aborts. A program
+; whose process cannot be opened (another user's) is asked to end but not waited for: its files
+; are renamed while it runs and removed at the next restart.
 !macro EndProgram WINDOW_CLASS MESSAGE WPARAM NAME
     StrCpy $0 0
     FindWindow $1 "${WINDOW_CLASS}"
@@ -150,13 +142,15 @@ Var FreshFolder
         System::Call "user32::GetWindowThreadProcessId(p r1, *i 0 r2)"
         System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r2) p .r3"
         System::Call "user32::PostMessage(p r1, i ${MESSAGE}, p ${WPARAM}, p 0)"
-        System::Call "kernel32::WaitForSingleObject(p r3, i ${EXIT_WAIT_MS}) i .r4"
-        System::Call "kernel32::CloseHandle(p r3)"
-        ${If} $4 <> ${WAIT_OBJECT_0}
-            MessageBox MB_OK|MB_ICONSTOP "${NAME} is running and did not end when asked to. \
-                End it, then run this again." /SD IDOK
-            SetErrorLevel 2
-            Abort
+        ${If} $3 <> 0
+            System::Call "kernel32::WaitForSingleObject(p r3, i ${EXIT_WAIT_MS}) i .r4"
+            System::Call "kernel32::CloseHandle(p r3)"
+            ${If} $4 <> ${WAIT_OBJECT_0}
+                MessageBox MB_OK|MB_ICONSTOP "${NAME} is running and did not end when asked \
+                    to. End it, then run this again." /SD IDOK
+                SetErrorLevel 2
+                Abort
+            ${EndIf}
         ${EndIf}
     ${EndIf}
 !macroend
@@ -250,16 +244,6 @@ Section "-Programs"
     ${EndIf}
     !insertmacro ForEachProgram DropPrevious
 
-    ${If} ${RunningX64}
-        SetRegView 64
-        WriteRegStr HKLM "${INTERFACE_KEY}" "" "${INTERFACE_NAME}"
-        WriteRegStr HKLM "${INTERFACE_KEY}\ProxyStubClsid" "" "${AUTOMATION_MARSHALLER}"
-        WriteRegStr HKLM "${INTERFACE_KEY}\ProxyStubClsid32" "" "${AUTOMATION_MARSHALLER}"
-        WriteRegStr HKLM "${INTERFACE_KEY}\TypeLib" "" "${TYPE_LIBRARY}"
-        WriteRegStr HKLM "${INTERFACE_KEY}\TypeLib" "Version" "${TYPE_LIBRARY_VERSION}"
-        SetRegView 32
-    ${EndIf}
-
     CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}"
     CreateShortCut "$SMPROGRAMS\${SWITCHER_PRODUCT}.lnk" "$INSTDIR\${SWITCHER}"
     CreateShortCut "$INSTDIR\${SWITCHER_BACKGROUND_LINK}" "$INSTDIR\${SWITCHER}" "--background"
@@ -346,15 +330,10 @@ Section "Uninstall"
     ${If} ${FileExists} "$INSTDIR\${PROGRAM}"
         ExecWait '"$INSTDIR\${PROGRAM}" /UnregServer'
     ${EndIf}
-    ${If} ${RunningX64}
-        SetRegView 64
-        DeleteRegKey HKLM "${INTERFACE_KEY}"
-        SetRegView 32
-    ${EndIf}
     !insertmacro ForEachProgram RemoveProgram
     Delete "$INSTDIR\${SWITCHER_BACKGROUND_LINK}"
     Delete "$INSTDIR\${UNINSTALLER}"
-    RMDir "$INSTDIR"
+    RMDir /REBOOTOK "$INSTDIR"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$SMPROGRAMS\${SWITCHER_PRODUCT}.lnk"
     DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
