@@ -739,6 +739,20 @@ class SwitchByProgram(ControllerTest):
         self.play("Broken.exe")
         self.assertEqual(self.codes(watch, 2, timeout=2), [STEREO_REVERSE])
 
+    def test_a_second_start_shows_the_running_ones_window_and_closing_it_keeps_watching(self):
+        self.add_rule("Game.exe", "stereo-reverse")
+        watch, auto = self.watching()
+        self.assertIsNone(window_named(LUMOAUTO_TITLE), "shown in the background")
+        self.assertEqual(lumoauto()[0], 0)
+        window = shown_window(LUMOAUTO_TITLE)
+        self.assertIsNotNone(window, "the running lumoauto's window did not come up")
+        self.press_in(window, "Escape")
+        self.assertTrue(wait_until(lambda: window_named(LUMOAUTO_TITLE) is None, 5),
+                        "the window stayed")
+        self.play("Game.exe")
+        self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
+        self.assertIsNone(auto.process.poll(), "lumoauto ended")
+
     def test_without_the_controllers_class_it_says_so_and_the_next_change_tries_again(self):
         self.add_rule("Game.exe", "stereo-reverse")
         watch, auto = self.watching()

@@ -157,6 +157,9 @@ void OnInitDialog(HWND window) {
 }
 
 void OnRulesChanged() {
+    // An Exit that came while the rule dialog was open has ended the watching meanwhile.
+    if (!programs.watcher)
+        return;
     programs.notice->arm();
     reloadRules();
 }
