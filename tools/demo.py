@@ -180,8 +180,11 @@ def show_lumoauto(screen):
         game = Probe("play", "Tunnel Racer", "0", program=racer)
         if not wait_until(lambda: "sent at" in lumoauto_status().get(1006, ""), 10):
             fail("lumoauto did not send the game's command")
-        probe("front", LUMOAUTO_TITLE)
+        # The game's code goes first: lumoauto's window in front of it would hide it from the
+        # look at whole rows.
+        wait_until(lambda: screen.code_rows() == CODES[2], 3)
         wait_for_no_code(screen)
+        probe("front", LUMOAUTO_TITLE)
         shoot(screen, "lumoauto", window_geometry(window)[:4])
     finally:
         if game:
