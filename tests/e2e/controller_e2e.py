@@ -632,11 +632,20 @@ class SwitchByProgram(ControllerTest):
     def setUp(self):
         super().setUp()
         self.games = []
+        self.auto = None
 
     def tearDown(self):
         for game in self.games:
             game.end()
+        # Before the settings go: a running lumoauto would make its rules key again.
+        if self.auto:
+            self.auto.end()
         super().tearDown()
+
+    def start_lumoauto(self):
+        self.auto = Lumoauto()
+        self.assertTrue(self.auto.ready(), "lumoauto did not start")
+        return self.auto
 
     def add_rule(self, program, command, *options):
         code, output, errors = lumoauto("--add", program, "--command", command, *options)
@@ -647,10 +656,7 @@ class SwitchByProgram(ControllerTest):
         """The controller, lumowatch and a running lumoauto."""
         self.start()
         watch = self.watch()
-        auto = Lumoauto()
-        self.addCleanup(auto.end)
-        self.assertTrue(auto.ready(), "lumoauto did not start")
-        return watch, auto
+        return watch, self.start_lumoauto()
 
     def play(self, name, exit_code=0):
         game = Game(name, exit_code)
@@ -698,9 +704,7 @@ class SwitchByProgram(ControllerTest):
         watch = self.watch()
         self.play("Game.exe")
         self.assertEqual(self.codes(watch, 1, timeout=2), [], "a code without lumoauto")
-        auto = Lumoauto()
-        self.addCleanup(auto.end)
-        self.assertTrue(auto.ready(), "lumoauto did not start")
+        self.start_lumoauto()
         self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
         # Rules changed from the command line reach the running lumoauto at once.
         self.assertEqual(lumoauto("--remove", "Game.exe")[0], 0)
