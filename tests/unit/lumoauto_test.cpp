@@ -1,12 +1,14 @@
 // lumoauto's rules: which rule a running program falls under, what goes out as listed programs
-// come and go, the rules in the real registry beside the controller's settings, and its command
-// line.
+// come and go, the rules in the real registry beside the controller's settings, its command line,
+// and the thread that waits for programs to end.
 
 #include "lumoauto/command_line.h"
 #include "lumoauto/rule_store.h"
 #include "lumoauto/rules.h"
 #include "lumoauto/switcher.h"
+#include "lumoauto/waiter.h"
 #include "support/registry.h"
+#include "support/wait.h"
 
 #include "client/commands.h"
 
@@ -221,6 +223,83 @@ TEST(LumoautoCommandLine, OptionsMakeOneActionAndWhatDoesNotFitIsRefused) {
     }
     EXPECT_EQ(refusal("why").exitCode, ExitUsage);
     EXPECT_NE(refusal("why").errors.find("usage: lumoauto"), std::string::npos);
+}
+
+// A message-only window that notes the ids the waiter posts.
+class PostedIds {
+  public:
+    PostedIds()
+        : window_(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                  nullptr)) {
+        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+    }
+    ~PostedIds() { DestroyWindow(window_); }
+    PostedIds(const PostedIds&) = delete;
+    PostedIds& operator=(const PostedIds&) = delete;
+
+    HWND window() const { return window_; }
+    std::vector<WPARAM> ids;
+
+  private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != WM_APP)
+            return DefWindowProcA(window, message, wParam, lParam);
+        reinterpret_cast<PostedIds*>(GetWindowLongPtrA(window, GWLP_USERDATA))
+            ->ids.push_back(wParam);
+        return 0;
+    }
+    HWND window_;
+};
+
+HANDLE newEvent(bool manualReset) {
+    return CreateEventA(nullptr, manualReset, FALSE, nullptr);
+}
+
+TEST(LumoautoWaiter, EachSignalIsPostedOnceWithItsIdAndATakenAwayHandleTellsNothing) {
+    PostedIds posted;
+    std::vector<HANDLE> events{newEvent(true), newEvent(true), newEvent(false)};
+    std::vector<HANDLE> ours;
+    for (HANDLE event : events) {
+        HANDLE copy = nullptr;
+        DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+        ours.push_back(copy);
+    }
+    {
+        Waiter waiter(posted.window(), WM_APP);
+        // A process's handle stays signalled: it is told once, then dropped.
+        ASSERT_TRUE(waiter.add(ours[0], 20, true));
+        ASSERT_TRUE(waiter.add(ours[1], 21, true));
+        ASSERT_TRUE(waiter.add(ours[2], 1, false));
+        waiter.remove(21);
+        SetEvent(events[1]);
+        SetEvent(events[0]);
+        ASSERT_TRUE(waitUntil([&] { return posted.ids.size() >= 1; }, 5000));
+        // The rules key's event goes on being watched.
+        for (int i = 0; i < 2; ++i) {
+            SetEvent(events[2]);
+            ASSERT_TRUE(
+                waitUntil([&] { return posted.ids.size() >= static_cast<size_t>(2 + i); }, 5000));
+        }
+        waitUntil([] { return false; }, 200);
+        EXPECT_EQ(posted.ids, (std::vector<WPARAM>{20, 1, 1}));
+    }
+    for (HANDLE event : events)
+        CloseHandle(event);
+}
+
+TEST(LumoautoWaiter, BeyondWhatOneWaitTakesAHandleIsRefusedAndClosed) {
+    PostedIds posted;
+    Waiter waiter(posted.window(), WM_APP);
+    size_t taken = 0;
+    while (taken < MAXIMUM_WAIT_OBJECTS && waiter.add(newEvent(true), 100 + taken, true))
+        ++taken;
+    EXPECT_EQ(taken, static_cast<size_t>(MAXIMUM_WAIT_OBJECTS - 1));
+    HANDLE refused = newEvent(true);
+    EXPECT_FALSE(waiter.add(refused, 1, true));
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(refused, &flags)) << "the refused handle is still open";
 }
 
 } // namespace
