@@ -9,6 +9,7 @@ Usage: controller_e2e.py BUILD_DIR [unittest arguments]
 """
 
 import os
+import signal
 import sys
 import time
 import unittest
@@ -756,6 +757,30 @@ class SwitchByProgram(ControllerTest):
         self.play("Game.exe")
         self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
         self.assertIsNone(auto.process.poll(), "lumoauto ended")
+
+    def test_a_hung_controller_holds_up_no_watching_and_then_gets_the_latest_command(self):
+        self.add_rule("Game.exe", "stereo-reverse")
+        self.add_rule("Player.exe", "stereo-normal")
+        self.add_rule("Other.exe", "stereo-on")
+        watch, _ = self.watching()
+        status = lambda: lumoauto_status().get(1006, "")
+        hung = [int(pid) for pid, _ in running_programs("zezizer.exe")]
+        self.assertTrue(hung, "no controller process")
+        for pid in hung:
+            os.kill(pid, signal.SIGSTOP)
+        try:
+            self.play("Game.exe")
+            self.assertTrue(wait_until(lambda: "Game.exe started" in status(), 10), status())
+            # The call to the controller waits; the watching goes on, and of the commands wanted
+            # meanwhile only the latest waits for its turn.
+            self.play("Other.exe")
+            self.play("Player.exe")
+            self.assertTrue(wait_until(
+                lambda: "Player.exe started: Stereo - Normal sending" in status(), 10), status())
+        finally:
+            for pid in hung:
+                os.kill(pid, signal.SIGCONT)
+        self.assertEqual(self.codes(watch, 3, timeout=5), [STEREO_REVERSE, STEREO_NORMAL])
 
     def test_without_the_controllers_class_it_says_so_and_the_next_change_tries_again(self):
         self.add_rule("Game.exe", "stereo-reverse")

@@ -75,19 +75,7 @@ def key_exists(key, view):
 
 def controllers(program="zezizer.exe"):
     """The command lines of the controllers (or other programs) running in this prefix."""
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/environ", "rb") as environ:
-                if f"WINEPREFIX={PREFIX}".encode() not in environ.read().split(b"\0"):
-                    continue
-            with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
-                line = cmdline.read().replace(b"\0", b" ").decode(errors="replace").strip()
-        except OSError:
-            continue
-        if line.lower().split(" -")[0].strip('" ').endswith(program):
-            found.append((pid, line))
-    return found
+    return running_programs(program, PREFIX)
 
 
 def runs_installed(command_line):

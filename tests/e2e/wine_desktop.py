@@ -540,5 +540,24 @@ class Game:
         self.probe.end()
 
 
+def running_programs(program, prefix=None):
+    """The Linux processes of a Windows program running in a prefix (this run's by default), as
+    (pid, command line)."""
+    prefix = prefix or os.environ["WINEPREFIX"]
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as environ:
+                if f"WINEPREFIX={prefix}".encode() not in environ.read().split(b"\0"):
+                    continue
+            with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+                line = cmdline.read().replace(b"\0", b" ").decode(errors="replace").strip()
+        except OSError:
+            continue
+        if line.lower().split(" -")[0].strip('" ').endswith(program):
+            found.append((pid, line))
+    return found
+
+
 def windows_path(path):
     return run("winepath", "-w", path).stdout.strip()
