@@ -5,7 +5,7 @@
 # All install what is missing first.
 BUILD ?= build
 RELEASE := $(BUILD)/release
-SHIPPED := ZEZIZER lumosend lumowatch
+SHIPPED := ZEZIZER lumosend lumowatch lumoauto
 
 ifeq ($(OS),Windows_NT)
 CONFIGURE_FLAGS :=

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The demo's steps, run by tools/demo inside its own Wine prefix and display: prints what
-lumowatch saw of each command and writes the screenshots to the folder given."""
+lumowatch saw of each command and writes the screenshots to the folder given, lumoauto's window
+with two rules among them."""
 
 import glob
 import os
+import shutil
 import subprocess
 import sys
 
@@ -157,6 +159,40 @@ def show_installer(screen):
         installer.wait()
 
 
+# lumoauto's window with two rules, the first one's game playing.
+RACER = r"C:\Games\Tunnel Racer\Racer.exe"
+
+
+def show_lumoauto(screen):
+    """lumoauto's window with two rules, just after the first one's game started."""
+    racer = run("winepath", "-u", RACER).stdout.strip()
+    os.makedirs(os.path.dirname(racer), exist_ok=True)
+    shutil.copy(PROBE, racer)
+    for rule in ((RACER, "--command", "stereo-reverse"),
+                 ("Player3D.exe", "--command", "stereo-normal", "--when", "front", "--keep-on")):
+        if lumoauto("--add", *rule)[0] != 0:
+            fail("lumoauto --add failed")
+    auto = subprocess.Popen(["timeout", "120", "wine", LUMOAUTO], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    game = None
+    try:
+        window = wait_for_window(LUMOAUTO_TITLE)
+        game = Probe("play", "Tunnel Racer", "0", program=racer)
+        if not wait_until(lambda: "sent at" in lumoauto_status().get(1006, ""), 10):
+            fail("lumoauto did not send the game's command")
+        # The game's code goes first: lumoauto's window in front of it would hide it from the
+        # look at whole rows.
+        wait_until(lambda: screen.code_rows() == CODES[2], 3)
+        wait_for_no_code(screen)
+        probe("front", LUMOAUTO_TITLE)
+        shoot(screen, "lumoauto", window_geometry(window)[:4])
+    finally:
+        if game:
+            game.end()
+        probe("post-command", str(LUMOAUTO_EXIT), LUMOAUTO_CLASS)
+        stop(auto)
+
+
 def main():
     os.makedirs(SHOTS, exist_ok=True)
     delete_settings()
@@ -177,6 +213,7 @@ def main():
             shoot(screen, name, geometry)
             close_menu(window)
         show_dialogs(screen)
+        show_lumoauto(screen)
         show_installer(screen)
     finally:
         controller.end()

@@ -9,6 +9,7 @@ Usage: controller_e2e.py BUILD_DIR [unittest arguments]
 """
 
 import os
+import signal
 import sys
 import time
 import unittest
@@ -637,6 +638,233 @@ class Automation(ControllerTest):
             self.assertEqual(register_server("/RegServer"), 0)
         self.assertEqual(run_script(SEND_SCRIPT, "3").stdout.split("\n")[0], "sent 3")
         self.assertEqual([s["command"] for s in watch.wait_for(1)], [3])
+
+
+# A listed program's code on the screen within this long of its start or its end.
+SWITCH_SECONDS = 1.5
+# A front rule is seen once a second under Wine (no foreground event reaches another process),
+# and taken once two looks agree.
+FRONT_SECONDS = 4
+STEREO_NORMAL, STEREO_REVERSE, STEREO_OFF = 1, 2, 1000
+
+
+class SwitchByProgram(ControllerTest):
+    """lumoauto watching copies of the probe that play the game, lumowatch watching the screen."""
+
+    @classmethod
+    def setUpClass(cls):
+        assert register_server() == 0, "RegServer failed"
+
+    def setUp(self):
+        super().setUp()
+        self.games = []
+        self.auto = None
+
+    def tearDown(self):
+        for game in self.games:
+            game.end()
+        # Before the settings go: a running lumoauto would make its rules key again.
+        if self.auto:
+            self.auto.end()
+        super().tearDown()
+
+    def start_lumoauto(self):
+        self.auto = Lumoauto()
+        self.assertTrue(self.auto.ready(), "lumoauto did not start")
+        return self.auto
+
+    def add_rule(self, program, command, *options):
+        code, output, errors = lumoauto("--add", program, "--command", command, *options)
+        self.assertEqual(code, 0, errors)
+        return output
+
+    def watching(self):
+        """The controller, lumowatch and a running lumoauto."""
+        self.start()
+        watch = self.watch()
+        return watch, self.start_lumoauto()
+
+    def play(self, name, exit_code=0):
+        game = Game(name, exit_code)
+        self.games.append(game)
+        return game
+
+    def codes(self, watch, count, timeout=5):
+        return [s["command"] for s in watch.wait_for(count, timeout)]
+
+    def test_a_listed_program_switches_on_killed_it_switches_off_an_unlisted_one_does_nothing(self):
+        game = os.path.join(GAMES, "Game.exe")
+        self.play("Game.exe").end()  # the copy is made; a full-path rule names it
+        self.add_rule(windows_path(game), "stereo-reverse")
+        watch, _ = self.watching()
+        other = self.play("Other.exe")
+        other.end()
+        self.assertEqual(self.codes(watch, 1, timeout=2), [], "an unlisted program sent a code")
+
+        playing = self.play("Game.exe")
+        self.wait_for_code(STEREO_REVERSE, timeout=SWITCH_SECONDS)
+        self.no_code_on_screen()
+        playing.kill()
+        self.wait_for_code(STEREO_OFF, timeout=SWITCH_SECONDS)
+        self.assertEqual(self.codes(watch, 2), [STEREO_REVERSE, STEREO_OFF])
+        self.assertRegex(lumoauto_status()[1006],
+                         r"^Game\.exe ended: Stereo - Off sent at \d\d:\d\d:\d\d$")
+
+    def test_two_listed_programs_the_remaining_ones_command_then_off_after_the_last(self):
+        self.add_rule("Game.exe", "stereo-reverse")
+        self.add_rule("Player.exe", "stereo-normal")
+        watch, _ = self.watching()
+        game = self.play("Game.exe")
+        self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
+        player = self.play("Player.exe")
+        self.assertEqual(self.codes(watch, 2), [STEREO_REVERSE, STEREO_NORMAL])
+        player.kill()
+        self.assertEqual(self.codes(watch, 3), [STEREO_REVERSE, STEREO_NORMAL, STEREO_REVERSE])
+        game.end()
+        self.assertEqual(self.codes(watch, 4),
+                         [STEREO_REVERSE, STEREO_NORMAL, STEREO_REVERSE, STEREO_OFF])
+
+    def test_a_running_program_gets_its_code_when_lumoauto_starts_and_when_its_rule_changes(self):
+        self.add_rule("Game.exe", "stereo-reverse")
+        self.start()
+        watch = self.watch()
+        self.play("Game.exe")
+        self.assertEqual(self.codes(watch, 1, timeout=2), [], "a code without lumoauto")
+        self.start_lumoauto()
+        self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
+        # Rules changed from the command line reach the running lumoauto at once.
+        self.assertEqual(lumoauto("--remove", "Game.exe")[0], 0)
+        self.assertEqual(self.codes(watch, 2), [STEREO_REVERSE, STEREO_OFF])
+        self.add_rule("Game.exe", "stereo-normal")
+        self.assertEqual(self.codes(watch, 3), [STEREO_REVERSE, STEREO_OFF, STEREO_NORMAL])
+
+    def test_a_front_rule_switches_with_the_front_and_a_burst_of_switches_sends_little(self):
+        self.add_rule("Game.exe", "stereo-reverse", "--when", "front")
+        watch, _ = self.watching()
+        other = self.play("Other.exe")
+        game = self.play("Game.exe")
+        self.wait_for_code(STEREO_REVERSE, timeout=FRONT_SECONDS)
+        self.assertEqual(probe("front", other.title), 0)
+        self.wait_for_code(STEREO_OFF, timeout=FRONT_SECONDS)
+        self.assertEqual(self.codes(watch, 2), [STEREO_REVERSE, STEREO_OFF])
+        # Twenty changes of the front within two seconds, ending on the game.
+        self.assertEqual(probe("front", *[game.title, other.title] * 9, game.title, other.title), 0)
+        burst = self.codes(watch, 6, timeout=FRONT_SECONDS)[2:]
+        self.assertLessEqual(len(burst), 3, f"the burst sent {burst}")
+
+    def test_damaged_rule_values_skip_only_that_rule(self):
+        store_number(RULES_KEY, r"C:\Games\Bad.exe", 2)
+        store_text(RULES_KEY, "Broken.exe", "stereo-sideways running off-after")
+        self.add_rule("Game.exe", "stereo-reverse")
+        code, listed, _ = lumoauto("--list")
+        self.assertEqual(code, 0)
+        self.assertIn("Game.exe  stereo-reverse  running  off-after", listed)
+        self.assertIn(r"C:\Games\Bad.exe  damaged, skipped: not text", listed)
+        self.assertIn('Broken.exe  damaged, skipped: unknown command "stereo-sideways"', listed)
+        watch, _ = self.watching()
+        self.assertIn("Bad.exe", lumoauto_status()[1007])
+        self.assertIn("Broken.exe", lumoauto_status()[1007])
+        self.play("Game.exe")
+        self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
+        self.play("Broken.exe")
+        self.assertEqual(self.codes(watch, 2, timeout=2), [STEREO_REVERSE])
+
+    def test_a_second_start_shows_the_running_ones_window_and_closing_it_keeps_watching(self):
+        self.add_rule("Game.exe", "stereo-reverse")
+        watch, auto = self.watching()
+        self.assertIsNone(window_named(LUMOAUTO_TITLE), "shown in the background")
+        self.assertEqual(lumoauto()[0], 0)
+        window = shown_window(LUMOAUTO_TITLE)
+        self.assertIsNotNone(window, "the running lumoauto's window did not come up")
+        self.press_in(window, "Escape")
+        self.assertTrue(wait_until(lambda: window_named(LUMOAUTO_TITLE) is None, 5),
+                        "the window stayed")
+        self.play("Game.exe")
+        self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
+        self.assertIsNone(auto.process.poll(), "lumoauto ended")
+
+    def test_a_hung_controller_holds_up_no_watching_and_then_gets_the_latest_command(self):
+        self.add_rule("Game.exe", "stereo-reverse")
+        self.add_rule("Player.exe", "stereo-normal")
+        self.add_rule("Other.exe", "stereo-on")
+        watch, _ = self.watching()
+        status = lambda: lumoauto_status().get(1006, "")
+        hung = [int(pid) for pid, _ in running_programs("zezizer.exe")]
+        self.assertTrue(hung, "no controller process")
+        for pid in hung:
+            os.kill(pid, signal.SIGSTOP)
+        try:
+            self.play("Game.exe")
+            self.assertTrue(wait_until(lambda: "Game.exe started" in status(), 10), status())
+            # The call to the controller waits; the watching goes on, and of the commands wanted
+            # meanwhile only the latest waits for its turn.
+            self.play("Other.exe")
+            self.play("Player.exe")
+            self.assertTrue(wait_until(
+                lambda: "Player.exe started: Stereo - Normal sending" in status(), 10), status())
+        finally:
+            for pid in hung:
+                os.kill(pid, signal.SIGCONT)
+        self.assertEqual(self.codes(watch, 3, timeout=5), [STEREO_REVERSE, STEREO_NORMAL])
+
+    def test_without_the_controllers_class_it_says_so_and_the_next_change_tries_again(self):
+        self.add_rule("Game.exe", "stereo-reverse")
+        watch, auto = self.watching()
+        try:
+            self.assertEqual(register_server("/UnregServer"), 0)
+            game = self.play("Game.exe")
+            self.assertTrue(wait_until(
+                lambda: "not registered" in lumoauto_status().get(1006, ""), 10),
+                lumoauto_status())
+        finally:
+            self.assertEqual(register_server("/RegServer"), 0)
+        game.kill()
+        self.assertEqual(self.codes(watch, 1), [STEREO_OFF])
+        self.assertIsNone(auto.process.poll(), "lumoauto ended")
+
+    def test_add_remove_and_list_round_trip_and_bad_input_is_refused(self):
+        missing = r"C:\Games\Missing.exe"
+        self.assertIn('kept, marked "not found"', self.add_rule(missing, "stereo-normal"))
+        self.add_rule("Game.exe", "stereo-on-resync", "--when", "front", "--keep-on")
+        self.assertIn("replaced the rule for game.exe (was: stereo-resync front keep-on)",
+                      self.add_rule("game.exe", "stereo-on"))
+        for arguments, said in (
+                (("--add", "Game.exe", "--command", "stereo-up"),
+                 "stereo-normal, stereo-reverse, stereo-resync, stereo-on"),
+                (("--add", r"C:\windows", "--command", "stereo-on"), "is a folder"),
+                (("--add", r"C:\windows\win.ini", "--command", "stereo-on"), "not a program"),
+                (("--add", "Game.exe"), "--add needs --command"),
+                (("--remove", "Nothing.exe"), "no rule for Nothing.exe"),
+                (("--when", "later"), "running or front")):
+            with self.subTest(arguments=arguments):
+                code, _, errors = lumoauto(*arguments)
+                self.assertEqual(code, 2)
+                self.assertIn(said, errors)
+                self.assertIn("usage: lumoauto", errors)
+        code, listed, _ = lumoauto("--list", "--json")
+        self.assertEqual(code, 0)
+        self.assertEqual(sorted(json.loads(line)["program"] for line in listed.splitlines()),
+                         [missing, "game.exe"])
+        rules = {json.loads(line)["program"]: json.loads(line) for line in listed.splitlines()}
+        self.assertEqual(rules[missing], {"program": missing, "command": "stereo-normal",
+                                          "when": "running", "offAfter": True, "found": False})
+        self.assertEqual((rules["game.exe"]["command"], rules["game.exe"]["offAfter"]),
+                         ("stereo-on", True))
+        self.assertEqual(lumoauto("--remove", missing)[0], 0)
+        self.assertEqual(lumoauto("--remove", "GAME.EXE")[0], 0)
+        self.assertEqual(lumoauto("--list")[:2], (0, ""))
+        # The controller's own values beside the rules are left alone.
+        self.assertEqual(stored(CONTROLLER_KEY), {})
+
+    def test_lumosend_run_switches_on_for_the_program_and_returns_its_exit_code(self):
+        self.start()
+        watch = self.watch()
+        self.play("Game.exe").end()  # the copy is made
+        result = run("wine", LUMOSEND, "--run", "stereo-reverse", "--",
+                     windows_path(os.path.join(GAMES, "Game.exe")), "play", "Game.exe", "7",
+                     check=False)
+        self.assertEqual(result.returncode, 7)
+        self.assertEqual(self.codes(watch, 2), [STEREO_REVERSE, STEREO_OFF])
 
 
 if __name__ == "__main__":

@@ -2,11 +2,12 @@
 """The installer of `make dist` under Wine in a throwaway 64-bit prefix, as a user on 64-bit
 Windows meets it: a silent install into Program Files (x86); the README's script examples in the
 64-bit and the 32-bit cscript and its C++ example built as a 64-bit program reach the installed
-controller, which COM starts, and their codes reach the screen; an install over the running
-controller ends it the way its Exit does and starts the new one; the uninstaller leaves nothing but
-the user's settings, and running it again does no harm. The README and the documents beside it,
-which ship in the zip, link only to files and headings that exist (DocumentLinks, which needs no
-Wine: `install_test.py BUILD_DIR VERSION DocumentLinks`).
+controller, which COM starts, and their codes reach the screen; lumoauto is installed with its
+shortcut and its log-on start; an install over the running controller and lumoauto ends them the
+way their Exit does and starts the new ones; the uninstaller ends them and leaves nothing but the
+user's settings and program rules, and running it again does no harm. The README and the
+documents beside it, which ship in the zip, link only to files and headings that exist
+(DocumentLinks, which needs no Wine: `install_test.py BUILD_DIR VERSION DocumentLinks`).
 
 Runs inside tools/run-tests (DISPLAY comes from there; the prefix is the test's own).
 Usage: install_test.py BUILD_DIR VERSION [unittest arguments]
@@ -40,8 +41,11 @@ CLIENT64 = os.path.join(BUILD, "tests", "stereo64.exe")
 INSTALL_DIR = r"C:\Program Files (x86)\ZEZIZER"
 INSTALLED = INSTALL_DIR + r"\ZEZIZER.exe"
 UNINSTALLER = INSTALL_DIR + r"\uninstall.exe"
-PROGRAMS = ("ZEZIZER.exe", "lumosend.exe", "lumowatch.exe")
-SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Vorn Controller.lnk"
+PROGRAMS = ("ZEZIZER.exe", "lumosend.exe", "lumowatch.exe", "lumoauto.exe")
+SWITCHER = INSTALL_DIR + r"\lumoauto.exe"
+START_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs"
+SHORTCUT = START_MENU + r"\Vorn Controller.lnk"
+SWITCHER_SHORTCUT = START_MENU + r"\Vorn Controller Programs.lnk"
 CSCRIPT_32 = r"C:\windows\syswow64\cscript.exe"
 
 CLASS_KEY = r"HKCR\CLSID\{CD4EE6B2-6D9E-4B89-A488-AEC7B52E0AF8}"
@@ -69,21 +73,9 @@ def key_exists(key, view):
     return run("wine", "reg", "query", key, f"/reg:{view}", check=False).returncode == 0
 
 
-def controllers():
-    """The command lines of the controllers running in this prefix."""
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/environ", "rb") as environ:
-                if f"WINEPREFIX={PREFIX}".encode() not in environ.read().split(b"\0"):
-                    continue
-            with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
-                line = cmdline.read().replace(b"\0", b" ").decode(errors="replace").strip()
-        except OSError:
-            continue
-        if line.lower().split(" -")[0].endswith("zezizer.exe"):
-            found.append((pid, line))
-    return found
+def controllers(program="zezizer.exe"):
+    """The command lines of the controllers (or other programs) running in this prefix."""
+    return running_programs(program, PREFIX)
 
 
 def runs_installed(command_line):
@@ -145,7 +137,9 @@ class InstallTest(unittest.TestCase):
         server = stored(CLASS_KEY + r"\LocalServer32", 32)["(Default)"]
         self.assertTrue(runs_installed(server), server)
         self.assertTrue(os.path.isfile(unix_path(SHORTCUT)))
+        self.assertTrue(os.path.isfile(unix_path(SWITCHER_SHORTCUT)))
         self.assertEqual(stored(RUN_KEY, 32).get("ZEZIZER"), f'"{INSTALLED}"')
+        self.assertEqual(stored(RUN_KEY, 32).get("LumoAuto"), f'"{SWITCHER}" --background')
         entry = stored(UNINSTALL_KEY, 32)
         self.assertEqual((entry["DisplayName"], entry["DisplayVersion"], entry["Publisher"]),
                          ("Vorn Controller", VERSION, "Corvane"))
@@ -165,12 +159,27 @@ class InstallTest(unittest.TestCase):
         self.sends(watch, STEREO_OFF, CSCRIPT_32, "//nologo", "stereo-off.js", cwd=EXAMPLES)
         self.sends(watch, STEREO_NORMAL, CLIENT64)
 
-        # Over the running controller: it ends with the stereo-off code, the new one starts.
+        # The installed lumoauto, with a rule, watching as after a log-on.
+        code, _, errors = lumoauto("--add", "Game.exe", "--command", "stereo-reverse",
+                                  program=SWITCHER)
+        self.assertEqual(code, 0, errors)
+        switcher = subprocess.Popen(["timeout", "300", "wine", SWITCHER, "--background"],
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+        self.addCleanup(stop, switcher)
+        self.assertTrue(wait_until(lambda: probe("controls", LUMOAUTO_TITLE) == 0, 30),
+                        "the installed lumoauto did not start")
+
+        # Over the running controller and lumoauto: they end, the controller with the stereo-off
+        # code, and the new ones start.
         seen = len(watch.sightings())
         self.assertEqual(setup().returncode, 0, "the install over the running controller failed")
+        self.assertEqual(switcher.wait(timeout=10), 0, "the upgrade did not end lumoauto")
         self.expect_code(watch, seen, STEREO_OFF, "the upgrade's end of the controller")
         self.wait_for_controllers(1, "after the upgrade")
         self.assertNotEqual(controllers()[0][0], started[0][0], "the old controller still runs")
+        self.assertTrue(wait_until(lambda: len(controllers("lumoauto.exe")) == 1, 20),
+                        f"lumoauto after the upgrade: {controllers('lumoauto.exe')}")
         settings = stored(CONTROLLER_KEY)
         self.assertIn("Version", settings)
 
@@ -192,9 +201,14 @@ class InstallTest(unittest.TestCase):
         for key in INSTALLED_KEYS:
             for view in (32, 64):
                 self.assertFalse(key_exists(key, view), f"{key} stays in the {view}-bit view")
+        self.assertEqual(controllers("lumoauto.exe"), [], "the uninstaller left lumoauto running")
         self.assertNotIn("ZEZIZER", stored(RUN_KEY, 32))
+        self.assertNotIn("LumoAuto", stored(RUN_KEY, 32))
         self.assertFalse(os.path.exists(unix_path(SHORTCUT)))
+        self.assertFalse(os.path.exists(unix_path(SWITCHER_SHORTCUT)))
         self.assertEqual(stored(CONTROLLER_KEY), settings, "the user's settings changed")
+        self.assertEqual(stored(RULES_KEY), {"Game.exe": "stereo-reverse running off-after"},
+                         "the user's program rules changed")
 
         # Again, with nothing installed and nothing running: no harm.
         spare = os.path.join(spare_dir, "uninstall.exe")

@@ -1,7 +1,8 @@
 // A small Windows program through which the end-to-end tests reach the running controller from
 // outside, as another program on the same desktop would:
 //   lumo_probe wait-ready TIMEOUT_MS    exit 0 once the controller's main window answers messages
-//   lumo_probe post-command ID          post WM_COMMAND ID to the controller's main window
+//   lumo_probe post-command ID [CLASS]  post WM_COMMAND ID to the controller's main window, or to
+//                                       the window of that class
 //   lumo_probe close                    ask the controller's main window to close (WM_CLOSE), as
 //                                       taskkill without /f and installers do
 //   lumo_probe drop-icon                take the controller's icon out of the notification area,
@@ -14,6 +15,13 @@
 //   lumo_probe controls TITLE           what the shown window of that title shows: one line
 //                                       "ID TEXT" for each control with an id, a hot-key control's
 //                                       value in hex instead of its text
+//   lumo_probe play TITLE EXIT_CODE     play the game: show a window of that title in front
+//                                       ("playing PID" on stdout); each line "front" on stdin
+//                                       brings it to the front again; at the end of stdin it ends
+//                                       with the exit code
+//   lumo_probe front TITLE [TITLE...]   bring the windows of those titles to the front in turn,
+//                                       100 ms apart (the last one stays)
+//   lumo_probe terminate PID            end a process at once, as a crash or the task manager does
 //   lumo_probe front-window             a program in front: a window over the middle of the screen
 //                                       that takes the foreground ("ready" or "not-foreground"),
 //                                       then until stdin closes tells what it sees of the code
@@ -32,6 +40,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 namespace {
@@ -42,11 +51,14 @@ constexpr int heldHotKeyId = 1;
 constexpr UINT controllerIconId = 6666;
 constexpr char taskbarCreated[] = "TaskbarCreated";
 
+constexpr DWORD frontIntervalMs = 100;
+constexpr UINT killedExitCode = 1;
+
 int usage() {
-    std::fputs(
-        "usage: lumo_probe wait-ready MS | post-command ID | close | drop-icon | shell-restarted |"
-        " hold-hotkey MODS VK | keep-desktop | controls TITLE | front-window\n",
-        stderr);
+    std::fputs("usage: lumo_probe wait-ready MS | post-command ID [CLASS] | close | drop-icon | "
+               "shell-restarted | hold-hotkey MODS VK | keep-desktop | controls TITLE | "
+               "front-window | play TITLE EXIT_CODE | front TITLE... | terminate PID\n",
+               stderr);
     return 2;
 }
 
@@ -64,8 +76,8 @@ int waitReady(DWORD timeoutMs) {
     return 1;
 }
 
-int postToController(UINT message, WPARAM wParam) {
-    HWND controller = FindWindowA(controllerWindowClass, nullptr);
+int postToController(UINT message, WPARAM wParam, const char* windowClass = controllerWindowClass) {
+    HWND controller = FindWindowA(windowClass, nullptr);
     return controller && PostMessageA(controller, message, wParam, 0) ? 0 : 1;
 }
 
@@ -92,22 +104,29 @@ HWND createProbeWindow() {
                            nullptr, nullptr);
 }
 
-// Runs this thread's message loop until stdin closes; says "pressed" for each hot-key.
-void runUntilStdinCloses() {
+constexpr UINT frontAgainMessage = WM_APP + 1;
+
+// Runs this thread's message loop until stdin closes; says "pressed" for each hot-key; a "front"
+// line brings the window given to the front.
+void runUntilStdinCloses(HWND frontWindow = nullptr) {
     const DWORD mainThread = GetCurrentThreadId();
     std::thread stdinWatch([mainThread] {
         char buffer[64];
         DWORD read = 0;
         while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &read, nullptr) &&
-               read > 0) {
-        }
+               read > 0)
+            if (std::strstr(std::string(buffer, read).c_str(), "front"))
+                PostThreadMessageA(mainThread, frontAgainMessage, 0, 0);
         PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
     });
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (message.message == WM_HOTKEY)
             say("pressed");
-        DispatchMessageA(&message);
+        else if (message.message == frontAgainMessage && frontWindow)
+            SetForegroundWindow(frontWindow);
+        else
+            DispatchMessageA(&message);
     }
     stdinWatch.join();
 }
@@ -217,6 +236,39 @@ int frontWindow() {
     return 0;
 }
 
+// A game's window: a visible top-level window in front, until stdin closes.
+int play(const char* title, UINT exitCode) {
+    HWND window = CreateWindowExA(0, "STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
+                                  320, 200, nullptr, nullptr, nullptr, nullptr);
+    if (!window)
+        return usage();
+    SetForegroundWindow(window);
+    std::printf("playing %lu\n", GetCurrentProcessId());
+    std::fflush(stdout);
+    runUntilStdinCloses(window);
+    DestroyWindow(window);
+    return static_cast<int>(exitCode);
+}
+
+int bringToFront(int count, char** titles) {
+    for (int i = 0; i < count; ++i) {
+        HWND window = FindWindowA(nullptr, titles[i]);
+        if (!window || !SetForegroundWindow(window))
+            return 1;
+        if (i + 1 < count)
+            Sleep(frontIntervalMs);
+    }
+    return 0;
+}
+
+int terminate(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+    const bool ended = process && TerminateProcess(process, killedExitCode);
+    if (process)
+        CloseHandle(process);
+    return ended ? 0 : 1;
+}
+
 constexpr int controlTextSize = 256;
 constexpr int noControlId = 0xFFFF;
 
@@ -265,8 +317,9 @@ unsigned long number(const char* text) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "wait-ready") == 0)
         return waitReady(number(argv[2]));
-    if (argc == 3 && std::strcmp(argv[1], "post-command") == 0)
-        return postToController(WM_COMMAND, static_cast<WORD>(number(argv[2])));
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "post-command") == 0)
+        return postToController(WM_COMMAND, static_cast<WORD>(number(argv[2])),
+                                argc == 4 ? argv[3] : controllerWindowClass);
     if (argc == 2 && std::strcmp(argv[1], "close") == 0)
         return postToController(WM_CLOSE, 0);
     if (argc == 2 && std::strcmp(argv[1], "drop-icon") == 0)
@@ -281,5 +334,11 @@ int main(int argc, char** argv) {
         return printControls(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "front-window") == 0)
         return frontWindow();
+    if (argc == 4 && std::strcmp(argv[1], "play") == 0)
+        return play(argv[2], number(argv[3]));
+    if (argc >= 3 && std::strcmp(argv[1], "front") == 0)
+        return bringToFront(argc - 2, argv + 2);
+    if (argc == 3 && std::strcmp(argv[1], "terminate") == 0)
+        return terminate(number(argv[2]));
     return usage();
 }

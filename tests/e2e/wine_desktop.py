@@ -8,6 +8,7 @@ Needs DISPLAY and WINEPREFIX of a prepared test run and ZEZIZER_BUILD_DIR, the b
 import json
 import os
 import re
+import shutil
 import subprocess
 import tempfile
 import time
@@ -17,10 +18,15 @@ CONTROLLER = os.path.join(BUILD, "ZEZIZER.exe")
 PROBE = os.path.join(BUILD, "tests", "lumo_probe.exe")
 LUMOWATCH = os.path.join(BUILD, "lumowatch.exe")
 LUMOSEND = os.path.join(BUILD, "lumosend.exe")
+LUMOAUTO = os.path.join(BUILD, "lumoauto.exe")
+# Copies of the probe under the names of games: what lumoauto's rules list.
+GAMES = os.path.join(BUILD, "tests", "games")
 
 WINE_TIMEOUT = 60
 CONTROLLER_KEY = r"HKCU\Software\Corvane\Lumo Controller"
 SETTINGS_KEY = CONTROLLER_KEY + r"\Settings"
+RULES_KEY = CONTROLLER_KEY + r"\Programs"
+LUMOAUTO_CLASS, LUMOAUTO_TITLE, LUMOAUTO_EXIT = "LUMOAUTOCLASS1", "Vorn Controller Programs", 1005
 
 DESKTOP_WIDTH, DESKTOP_HEIGHT = 1024, 768
 # The first tray icon of the Wine desktop's taskbar: 16x16, centred 11 px from the right edge and
@@ -358,10 +364,10 @@ class Probe:
     """A run of the probe that lasts until it is ended; its lines are read as they come. Its
     output goes through a file, as with run()."""
 
-    def __init__(self, *arguments):
+    def __init__(self, *arguments, program=PROBE):
         self.output = ChildOutput()
         self.lines_read = 0
-        self.process = subprocess.Popen(["timeout", "900", "wine", PROBE, *arguments], cwd=BUILD,
+        self.process = subprocess.Popen(["timeout", "900", "wine", program, *arguments], cwd=BUILD,
                                         stdin=subprocess.PIPE, stdout=self.output.child_end,
                                         stderr=subprocess.DEVNULL, text=True)
         self.answer = self.read_line(WINE_TIMEOUT)
@@ -467,3 +473,91 @@ class Watch:
         self.output.close()
         self.errors.close()
         return lines
+
+
+# --- lumoauto and the games it watches ---------------------------------------------------------
+
+def lumoauto(*arguments, program=LUMOAUTO):
+    """One run of lumoauto (the build's, or the one at the path given) with a command line
+    (--add, --list, ...): its exit code, output and errors, each through a file as with run()."""
+    with tempfile.TemporaryFile("w+") as output, tempfile.TemporaryFile("w+") as errors:
+        result = subprocess.run(["timeout", str(WINE_TIMEOUT), "wine", program, *arguments],
+                                stdin=subprocess.DEVNULL, stdout=output, stderr=errors, text=True)
+        output.seek(0)
+        errors.seek(0)
+        return result.returncode, output.read(), errors.read()
+
+
+def lumoauto_status():
+    """What lumoauto's window shows: control id to text; empty while it has no window."""
+    if probe("controls", LUMOAUTO_TITLE) != 0:
+        return {}
+    return controls(LUMOAUTO_TITLE)
+
+
+class Lumoauto:
+    """lumoauto --background, watching until its Exit ends it."""
+
+    def __init__(self):
+        self.process = subprocess.Popen(["timeout", "300", "wine", LUMOAUTO, "--background"],
+                                        cwd=BUILD, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def ready(self, timeout=WINE_TIMEOUT):
+        """Whether its (hidden) window is there: it watches from then on."""
+        return wait_until(lambda: probe("controls", LUMOAUTO_TITLE) == 0, timeout, interval=0.2)
+
+    def end(self):
+        if self.process.poll() is None:
+            probe("post-command", str(LUMOAUTO_EXIT), LUMOAUTO_CLASS)
+        stop(self.process)
+
+
+class Game:
+    """A copy of the probe under a game's name, playing: its window in front until it is ended."""
+
+    def __init__(self, name, exit_code=0):
+        os.makedirs(GAMES, exist_ok=True)
+        self.path = os.path.join(GAMES, name)
+        if not os.path.exists(self.path):
+            shutil.copy(PROBE, self.path)
+        self.title = name
+        self.probe = Probe("play", name, str(exit_code), program=self.path)
+        assert self.probe.answer and self.probe.answer.startswith("playing"), self.probe.answer
+        self.process_id = self.probe.answer.split()[1]
+
+    def front(self):
+        self.probe.process.stdin.write("front\n")
+        self.probe.process.stdin.flush()
+
+    def end(self):
+        """Ends normally, through its own exit."""
+        self.probe.end()
+
+    def kill(self):
+        """Ends at once from outside (TerminateProcess), as a crash or the task manager does."""
+        assert probe("terminate", self.process_id) == 0
+        self.probe.end()
+
+
+def running_programs(program, prefix=None):
+    """The Linux processes of a Windows program running in a prefix (this run's by default), as
+    (pid, command line)."""
+    prefix = prefix or os.environ["WINEPREFIX"]
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as environ:
+                if f"WINEPREFIX={prefix}".encode() not in environ.read().split(b"\0"):
+                    continue
+            with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+                line = cmdline.read().replace(b"\0", b" ").decode(errors="replace").strip()
+        except OSError:
+            continue
+        if line.lower().split(" -")[0].strip('" ').endswith(program):
+            found.append((pid, line))
+    return found
+
+
+def windows_path(path):
+    return run("winepath", "-w", path).stdout.strip()

@@ -31,6 +31,8 @@ constexpr CLSID lumoCodeClassId = {
     0xcd4ee6b2, 0x6d9e, 0x4b89, {0xa4, 0x88, 0xae, 0xc7, 0xb5, 0x2e, 0x0a, 0xf8}};
 // Measures the start-up alone, for comparing builds of the controller quickly.
 constexpr char startUpOnlySwitch[] = "--start-up-only";
+// Measures lumoauto alone.
+constexpr char switchingOnlySwitch[] = "--switching-only";
 constexpr WORD trayStereoNormal = 40011;
 constexpr WPARAM hotKey1Id = 30003;
 
@@ -55,6 +57,12 @@ constexpr DWORD codeTimeoutMs = 2000;
 constexpr DWORD windowsCloseTimeoutMs = 60000;
 constexpr short stereoNormal = 1;
 constexpr short stereoReverse = 2;
+constexpr int32_t stereoOff = 1000;
+// lumoauto, watching lumotrivial as a listed game.
+constexpr char lumoautoWindowClass[] = "LUMOAUTOCLASS1";
+constexpr WORD lumoautoExitCommand = 1005;
+constexpr int switchRepetitions = 24;
+constexpr DWORD switchTimeoutMs = 5000;
 
 std::string besideBuild(const char* name) {
     const std::string controller = controllerPath();
@@ -593,6 +601,113 @@ void runLumowatchForTheDriver() {
     CloseHandle(nul);
 }
 
+// lumoauto with a command line, run to its end.
+bool runLumoauto(const std::string& arguments) {
+    return runController(arguments, nullptr, besideBuild("lumoauto.exe")) == 0u;
+}
+
+// Tells the driver to sample lumoauto's CPU time and wake-ups (or its memory) now.
+void sampleLumoautoForTheDriver(const char* marker, DWORD forMs) {
+    std::printf("# lumoauto %s\n", marker);
+    std::fflush(stdout);
+    Sleep(forMs);
+}
+
+struct SwitchFigures {
+    std::vector<double> toCode;
+    std::vector<double> windowToCode;
+    std::vector<double> toOff;
+};
+
+// lumotrivial started as a listed game, and ended at once from outside once its code showed: the
+// time from its start (CreateProcess, so with its own start-up until its first window) to the
+// rule's code in full on the screen, from its first window (what lumoauto learns of) to the code,
+// and from TerminateProcess to the stereo-off code.
+void measureSwitchRound(CodeOnScreen& screen, SwitchFigures& figures, bool counted) {
+    pollUntil([&] { return !screen.exactCode(); }, codeTimeoutMs);
+    const double start = nowMs();
+    ChildProcess game(commandLineOf(besideOwn(trivialWindowProgram), ""));
+    std::optional<double> windowAt;
+    const std::optional<double> shown = pollUntil(
+        [&] {
+            if (!windowAt && FindWindowA(trivialWindowClass, nullptr))
+                windowAt = nowMs();
+            return showsCode(screen, stereoReverse);
+        },
+        switchTimeoutMs);
+    const double end = nowMs();
+    game.terminate();
+    const std::optional<double> off =
+        pollUntil([&] { return showsCode(screen, stereoOff); }, switchTimeoutMs);
+    if (!counted)
+        return;
+    if (shown)
+        figures.toCode.push_back(*shown - start);
+    if (shown && windowAt)
+        figures.windowToCode.push_back(*shown - *windowAt);
+    if (off)
+        figures.toOff.push_back(*off - end);
+}
+
+void printSwitchRows(const SwitchFigures& figures) {
+    const std::string missed = figures.toCode.size() < switchRepetitions
+                                   ? " (" +
+                                         std::to_string(switchRepetitions - figures.toCode.size()) +
+                                         " not seen within 5 s)"
+                                   : "";
+    printSummaryRow("lumoauto: listed program started (CreateProcess) to its code in full" +
+                        missed + ", ms",
+                    summarize(figures.toCode), nullptr, "<= 1500 ms");
+    printSummaryRow(
+        "lumoauto: the listed program's first window (seen by FindWindow) to its code, ms",
+        summarize(figures.windowToCode), nullptr, "-");
+    printSummaryRow("lumoauto: listed program killed (TerminateProcess) to the stereo-off code, ms",
+                    summarize(figures.toOff), nullptr, "<= 1500 ms");
+}
+
+// A listed program runs for the driver's sample, its code gone by then.
+void sampleWithGameRunning(CodeOnScreen& screen, const char* marker) {
+    ChildProcess game(commandLineOf(besideOwn(trivialWindowProgram), ""));
+    pollUntil([&] { return showsCode(screen, stereoReverse); }, switchTimeoutMs);
+    pollUntil([&] { return !screen.exactCode(); }, codeTimeoutMs);
+    sampleLumoautoForTheDriver(marker, idleMs + idleMarginMs);
+    game.terminate();
+    pollUntil([&] { return showsCode(screen, stereoOff); }, switchTimeoutMs);
+}
+
+// lumoauto watching lumotrivial under a rule: how fast it switches, what it costs while nothing
+// listed runs and while one does (with a front rule it looks at the foreground once a second
+// under Wine), and its memory.
+void reportSwitchByProgram() {
+    const std::string rule =
+        std::string("--add ") + trivialWindowProgram + " --command stereo-reverse";
+    ControllerProcess controller;
+    if (!controller.waitForMainWindow(startTimeoutMs) || !runLumoauto(rule)) {
+        printValueRow("lumoauto", "the controller did not come up or the rule was not stored", "-");
+        return;
+    }
+    ChildProcess lumoauto(commandLineOf(besideBuild("lumoauto.exe"), "--background"));
+    if (!waitUntil([] { return FindWindowA(lumoautoWindowClass, nullptr) != nullptr; },
+                   startTimeoutMs)) {
+        printValueRow("lumoauto", "did not start", "-");
+        return;
+    }
+    sampleLumoautoForTheDriver("idle nothing listed running", idleMs + idleMarginMs);
+    CodeOnScreen screen;
+    SwitchFigures figures;
+    // The first round warms the paths up; it is not counted.
+    for (int i = 0; i <= switchRepetitions; ++i)
+        measureSwitchRound(screen, figures, i > 0);
+    printSwitchRows(figures);
+    sampleWithGameRunning(screen, "idle one listed program running");
+    runLumoauto(rule + " --when front");
+    sampleWithGameRunning(screen, "idle one listed program with a front rule running");
+    sampleLumoautoForTheDriver("footprint", driverSamplesMs);
+    PostMessageA(FindWindowA(lumoautoWindowClass, nullptr), WM_COMMAND, lumoautoExitCommand, 0);
+    lumoauto.waitForExit(startTimeoutMs);
+    runLumoauto(std::string("--remove ") + trivialWindowProgram);
+}
+
 bool hasSwitch(const char* name) {
     return std::strstr(GetCommandLineA(), name) != nullptr;
 }
@@ -656,6 +771,10 @@ bool reportCodeFrames(DispatchClient& lumoCode, HWND mainWindow, DWORD controlle
 
 int runBenchmark() {
     printTableHeader();
+    if (hasSwitch(switchingOnlySwitch)) {
+        reportSwitchByProgram();
+        return 0;
+    }
     reportStart();
     if (hasSwitch(startUpOnlySwitch))
         return 0;
@@ -674,6 +793,7 @@ int runBenchmark() {
         reportCalls(lumoCode, controller.processId());
         runLumowatchForTheDriver();
     }
+    reportSwitchByProgram();
     return 0;
 }
 

@@ -1,8 +1,9 @@
-; The installer of the controller: per machine, with administrator rights. It copies the three
+; The installer of the controller: per machine, with administrator rights. It copies the four
 ; programs, registers the automation server (which writes the 64-bit view of the registry too,
-; where 64-bit clients look for the interface), adds a Start menu shortcut, "Start with Windows" and the entry
-; in Add/Remove Programs. An upgrade ends a running controller the way its own Exit does and starts
-; it again afterwards. The uninstaller removes all of that and keeps the user's settings.
+; where 64-bit clients look for the interface), adds the Start menu shortcuts, "Start with
+; Windows", "Switch by program" (lumoauto at log-on) and the entry in Add/Remove Programs. An
+; upgrade ends a running controller and lumoauto the way their own Exit does and starts them again
+; afterwards. The uninstaller removes all of that and keeps the user's settings and program rules.
 ;
 ; Made by `make dist` (tools/dist/CMakeLists.txt), which passes
 ;   VERSION       the project version, 2.7.0
@@ -11,7 +12,7 @@
 ;   OUTPUT        the installer's file
 ;
 ; Switches: /S silent; /D=FOLDER the folder (last on the line, unquoted); /NOAUTOSTART leaves
-; "Start with Windows" out. The uninstaller: /S silent.
+; "Start with Windows" out, /NOAUTOSWITCH "Switch by program". The uninstaller: /S silent.
 
 Unicode true
 !macro Require NAME
@@ -36,6 +37,14 @@ Unicode true
 !define PROGRAM "ZEZIZER.exe"
 !define UNINSTALLER "uninstall.exe"
 !define MAIN_WINDOW_CLASS "LUMOCNTLCLASS1"
+!define SWITCHER "lumoauto.exe"
+!define SWITCHER_PRODUCT "${PRODUCT} Programs"
+; lumoauto's window; WM_COMMAND with its Exit button's id ends it (closing it only hides it).
+!define SWITCHER_WINDOW_CLASS "LUMOAUTOCLASS1"
+!define SWITCHER_EXIT 1005
+; Started by the shell with its switch: the shell passes no arguments to a program, but it does
+; those of a shortcut.
+!define SWITCHER_BACKGROUND_LINK "lumoauto --background.lnk"
 !define EXIT_WAIT_MS 15000
 !define SYNCHRONIZE 0x00100000
 !define WAIT_OBJECT_0 0
@@ -43,6 +52,7 @@ Unicode true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZEZIZER"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "ZEZIZER"
+!define SWITCHER_RUN_VALUE "LumoAuto"
 
 Name "${PRODUCT}"
 OutFile "${OUTPUT}"
@@ -62,6 +72,7 @@ VIAddVersionKey "FileVersion" "${VERSION_TEXT}"
 VIAddVersionKey "ProductVersion" "${VERSION_TEXT}"
 
 Var ControllerWasRunning
+Var SwitcherWasRunning
 Var FreshFolder
 
 !define MUI_ABORTWARNING
@@ -89,6 +100,7 @@ Var FreshFolder
     !insertmacro ${MACRO} "ZEZIZER.exe"
     !insertmacro ${MACRO} "lumosend.exe"
     !insertmacro ${MACRO} "lumowatch.exe"
+    !insertmacro ${MACRO} "${SWITCHER}"
 !macroend
 
 ; An upgrade keeps the previous files until the new ones are registered, to put them back when
@@ -118,34 +130,43 @@ Var FreshFolder
 
 ; --- shared by the installer and the uninstaller ------------------------------------------------
 
-; Ends a running controller the way its Exit does and waits, bounded, for its process to end.
-; $ControllerWasRunning: 1 when one ran. When it does not end, says so and aborts. A controller
-; whose process cannot be opened (another user's) is asked to end but not waited for: its files are
-; renamed while it runs and removed at the next restart.
+; Ends a running program through its window, the way its own Exit does, and waits, bounded, for
+; its process to end. $0: 1 when one ran. When it does not end, says so and aborts. A program
+; whose process cannot be opened (another user's) is asked to end but not waited for: its files
+; are renamed while it runs and removed at the next restart.
+!macro EndProgram WINDOW_CLASS MESSAGE WPARAM NAME
+    StrCpy $0 0
+    FindWindow $1 "${WINDOW_CLASS}"
+    ${If} $1 <> 0
+        StrCpy $0 1
+        System::Call "user32::GetWindowThreadProcessId(p r1, *i 0 r2)"
+        System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r2) p .r3"
+        System::Call "user32::PostMessage(p r1, i ${MESSAGE}, p ${WPARAM}, p 0)"
+        ${If} $3 <> 0
+            System::Call "kernel32::WaitForSingleObject(p r3, i ${EXIT_WAIT_MS}) i .r4"
+            System::Call "kernel32::CloseHandle(p r3)"
+            ${If} $4 <> ${WAIT_OBJECT_0}
+                MessageBox MB_OK|MB_ICONSTOP "${NAME} is running and did not end when asked \
+                    to. End it, then run this again." /SD IDOK
+                SetErrorLevel 2
+                Abort
+            ${EndIf}
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+; Ends a running controller and lumoauto. $ControllerWasRunning and $SwitcherWasRunning: 1 when
+; one ran.
 !macro EndControllerFunction UN
 Function ${UN}EndController
-    StrCpy $ControllerWasRunning 0
-    FindWindow $0 "${MAIN_WINDOW_CLASS}"
-    ${If} $0 = 0
-        Return
-    ${EndIf}
-    StrCpy $ControllerWasRunning 1
-    System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r1)"
-    System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2"
+    ; lumoauto first: it would otherwise start the controller again through COM.
+    !insertmacro EndProgram "${SWITCHER_WINDOW_CLASS}" ${WM_COMMAND} ${SWITCHER_EXIT} \
+        "${SWITCHER_PRODUCT}"
+    StrCpy $SwitcherWasRunning $0
     ; The hidden main window answers WM_CLOSE with the tray menu's Exit: the stereo-off code on
     ; the screen, the settings saved, the icon removed, the process ends 2.5 s later.
-    System::Call "user32::PostMessage(p r0, i ${WM_CLOSE}, p 0, p 0)"
-    ${If} $2 = 0
-        Return
-    ${EndIf}
-    System::Call "kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS}) i .r3"
-    System::Call "kernel32::CloseHandle(p r2)"
-    ${If} $3 <> ${WAIT_OBJECT_0}
-        MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is running and did not end when asked to. \
-            Choose Exit in its tray menu, then run this again." /SD IDOK
-        SetErrorLevel 2
-        Abort
-    ${EndIf}
+    !insertmacro EndProgram "${MAIN_WINDOW_CLASS}" ${WM_CLOSE} 0 "${PRODUCT}"
+    StrCpy $ControllerWasRunning $0
 FunctionEnd
 !macroend
 !insertmacro EndControllerFunction ""
@@ -155,6 +176,9 @@ FunctionEnd
 ; which runs it as the user who is logged on, not elevated.
 !macro StartController
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\${PROGRAM}"'
+!macroend
+!macro StartSwitcher
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\${SWITCHER_BACKGROUND_LINK}"'
 !macroend
 
 ; --- the installer ------------------------------------------------------------------------------
@@ -167,6 +191,9 @@ Function FailInstall
         ExecWait '"$INSTDIR\${PROGRAM}" /RegServer'
         ${If} $ControllerWasRunning = 1
             !insertmacro StartController
+        ${EndIf}
+        ${If} $SwitcherWasRunning = 1
+            !insertmacro StartSwitcher
         ${EndIf}
     ${Else}
         ExecWait '"$INSTDIR\${PROGRAM}" /UnregServer'
@@ -218,6 +245,8 @@ Section "-Programs"
     !insertmacro ForEachProgram DropPrevious
 
     CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}"
+    CreateShortCut "$SMPROGRAMS\${SWITCHER_PRODUCT}.lnk" "$INSTDIR\${SWITCHER}"
+    CreateShortCut "$INSTDIR\${SWITCHER_BACKGROUND_LINK}" "$INSTDIR\${SWITCHER}" "--background"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 SectionEnd
 
@@ -225,10 +254,17 @@ Section "Start with Windows" StartWithWindows
     WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${PROGRAM}"'
 SectionEnd
 
+Section "Switch by program" SwitchByProgram
+    WriteRegStr HKLM "${RUN_KEY}" "${SWITCHER_RUN_VALUE}" '"$INSTDIR\${SWITCHER}" --background'
+SectionEnd
+
 Section "-Add/Remove Programs"
     ; An upgrade without "Start with Windows" takes the earlier choice back.
     ${IfNot} ${SectionIsSelected} ${StartWithWindows}
         DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+    ${EndIf}
+    ${IfNot} ${SectionIsSelected} ${SwitchByProgram}
+        DeleteRegValue HKLM "${RUN_KEY}" "${SWITCHER_RUN_VALUE}"
     ${EndIf}
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -244,14 +280,21 @@ Section "-Add/Remove Programs"
     ${If} $ControllerWasRunning = 1
         !insertmacro StartController
     ${EndIf}
+    ${If} $SwitcherWasRunning = 1
+        !insertmacro StartSwitcher
+    ${EndIf}
 SectionEnd
 
 LangString StartWithWindowsText ${LANG_ENGLISH} "Start ${PRODUCT} when a user logs on to Windows."
+LangString SwitchByProgramText ${LANG_ENGLISH} "Switch the glasses by program: start lumoauto at \
+    log-on, which sends a listed game's command when it starts and stereo off when it ends."
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
     !insertmacro MUI_DESCRIPTION_TEXT ${StartWithWindows} $(StartWithWindowsText)
+    !insertmacro MUI_DESCRIPTION_TEXT ${SwitchByProgram} $(SwitchByProgramText)
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
-; /NOAUTOSTART leaves "Start with Windows" out, of a silent install too.
+; /NOAUTOSTART leaves "Start with Windows" out, /NOAUTOSWITCH "Switch by program", of a silent
+; install too.
 Function .onInit
     SetShellVarContext all
     ${GetParameters} $R0
@@ -259,6 +302,11 @@ Function .onInit
     ${GetOptions} $R0 "/NOAUTOSTART" $R1
     ${IfNot} ${Errors}
         !insertmacro UnselectSection ${StartWithWindows}
+    ${EndIf}
+    ClearErrors
+    ${GetOptions} $R0 "/NOAUTOSWITCH" $R1
+    ${IfNot} ${Errors}
+        !insertmacro UnselectSection ${SwitchByProgram}
     ${EndIf}
 FunctionEnd
 
@@ -276,16 +324,19 @@ Function un.onInit
     SetShellVarContext all
 FunctionEnd
 
-; Keeps the user's settings under HKCU\Software\Corvane\Lumo Controller.
+; Keeps the user's settings and program rules under HKCU\Software\Corvane\Lumo Controller.
 Section "Uninstall"
     Call un.EndController
     ${If} ${FileExists} "$INSTDIR\${PROGRAM}"
         ExecWait '"$INSTDIR\${PROGRAM}" /UnregServer'
     ${EndIf}
     !insertmacro ForEachProgram RemoveProgram
+    Delete "$INSTDIR\${SWITCHER_BACKGROUND_LINK}"
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir /REBOOTOK "$INSTDIR"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${SWITCHER_PRODUCT}.lnk"
     DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+    DeleteRegValue HKLM "${RUN_KEY}" "${SWITCHER_RUN_VALUE}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

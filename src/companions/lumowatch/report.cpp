@@ -1,18 +1,9 @@
 #include "lumowatch/report.h"
 
-#include <cstdio>
+#include "client/commands.h"
+#include "client/json_string.h"
 
 namespace {
-
-struct CommandName {
-    int32_t command;
-    const char* name;
-};
-
-constexpr CommandName commandNames[] = {
-    {1, "StereoNormal"}, {2, "StereoReverse"}, {3, "StereoOnResync"}, {4, "StereoOn"},
-    {5, "LcdMode1"},     {6, "LcdMode2"},      {7, "LcdModeOff"},     {1000, "StereoOff"},
-};
 
 const char* familyName(CodeFamily family) {
     return family == CodeFamily::Lcd ? "lcd" : "stereo";
@@ -32,23 +23,6 @@ std::string howItLooked(const Sighting& sighting) {
     return "exact, damaged for " + std::to_string(sighting.damagedMs) + " ms: " + *sighting.damage;
 }
 
-std::string jsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof(escape), "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
-
 const char* jsonBool(bool value) {
     return value ? "true" : "false";
 }
@@ -56,10 +30,8 @@ const char* jsonBool(bool value) {
 } // namespace
 
 std::string commandName(int32_t command) {
-    for (const CommandName& entry : commandNames)
-        if (entry.command == command)
-            return entry.name;
-    return {};
+    const NamedCommand* named = commandOfValue(command);
+    return named ? std::string(named->typeName) : std::string();
 }
 
 std::string textLine(const Sighting& sighting) {

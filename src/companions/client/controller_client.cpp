@@ -1,0 +1,58 @@
+#include "client/controller_client.h"
+
+#include <oleauto.h>
+
+namespace {
+
+constexpr wchar_t progId[] = L"ZEZIZER.LumoCode";
+
+// Owns one COM interface pointer.
+template <typename Interface> class ComPtr {
+  public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (pointer_)
+            pointer_->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    Interface* get() const { return pointer_; }
+    Interface** put() { return &pointer_; }
+
+  private:
+    Interface* pointer_ = nullptr;
+};
+
+HRESULT invoke(IDispatch* object, const wchar_t* member, bool propertyPut, short value) {
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(member);
+    HRESULT result = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(result))
+        return result;
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_I2;
+    argument.iVal = value;
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS parameters{&argument, propertyPut ? &putId : nullptr, 1, propertyPut ? 1u : 0u};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT,
+                          propertyPut ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD, &parameters,
+                          nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
+SendResult sendToController(short command, bool property) {
+    CLSID classId;
+    if (FAILED(CLSIDFromProgID(progId, &classId)))
+        return {SendOutcome::NotRegistered, REGDB_E_CLASSNOTREG};
+    ComPtr<IDispatch> object;
+    HRESULT result = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                      reinterpret_cast<void**>(object.put()));
+    if (SUCCEEDED(result))
+        result = invoke(object.get(), property ? L"DisplayCode" : L"SendCode", property, command);
+    if (FAILED(result))
+        return {SendOutcome::Unreachable, result};
+    return {SendOutcome::Sent, S_OK};
+}

@@ -1,0 +1,111 @@
+// lumoauto: switches the glasses by program. When a listed game or player starts or comes to the
+// front, its rule's command goes to the controller through ZEZIZER.LumoCode, as from any client;
+// when it ends or leaves the front, stereo goes off again. One runs on each user desktop; its
+// command line changes and lists the rules.
+
+#include "lumoauto/command_line.h"
+#include "lumoauto/programs_window.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t instanceMutexPrefix[] = L"Local\\LumoAuto.";
+constexpr DWORD firstWindowWaitMs = 10000;
+constexpr DWORD firstWindowPollMs = 50;
+
+std::vector<std::wstring> argumentWords() {
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> result;
+    if (words) {
+        result.assign(words + (count > 0 ? 1 : 0), words + count);
+        LocalFree(words);
+    }
+    return result;
+}
+
+// A program without a console writes to where its output was sent, or else to the console of the
+// command prompt that started it.
+HANDLE outputHandle(DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    if (handle && handle != INVALID_HANDLE_VALUE)
+        return handle;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
+        return nullptr;
+    handle = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+    return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+}
+
+void write(DWORD which, const std::string& text) {
+    HANDLE handle = text.empty() ? nullptr : outputHandle(which);
+    if (!handle)
+        return;
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        const std::wstring wide = widen(text);
+        WriteConsoleW(handle, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+}
+
+int answerOnConsole(const Answer& answer) {
+    write(STD_OUTPUT_HANDLE, answer.output);
+    write(STD_ERROR_HANDLE, answer.errors);
+    return answer.exitCode;
+}
+
+std::wstring desktopName() {
+    wchar_t name[256] = L"";
+    GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, name, sizeof(name),
+                              nullptr);
+    return name;
+}
+
+// The running lumoauto's window is brought up; it may still be starting.
+void showFirstInstance() {
+    const ULONGLONG deadline = GetTickCount64() + firstWindowWaitMs;
+    HWND first = nullptr;
+    while (!(first = FindWindowW(programsWindowClass, nullptr)) && GetTickCount64() < deadline)
+        Sleep(firstWindowPollMs);
+    if (!first)
+        return;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(first, &processId);
+    AllowSetForegroundWindow(processId);
+    PostMessageW(first, showWindowMessage, 0, 0);
+}
+
+int watch(HINSTANCE instance, bool show) {
+    HANDLE one = CreateMutexW(nullptr, FALSE, (instanceMutexPrefix + desktopName()).c_str());
+    if (one && GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (show)
+            showFirstInstance();
+        CloseHandle(one);
+        return ExitDone;
+    }
+    const int result = runProgramsWindow(instance, show);
+    if (one)
+        CloseHandle(one);
+    return result;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    Invocation invocation;
+    std::string problem;
+    if (!parseInvocation(argumentWords(), invocation, problem))
+        return answerOnConsole(refusal(problem));
+    if (invocation.action == Action::Window || invocation.action == Action::Background)
+        return watch(instance, invocation.action == Action::Window);
+    return answerOnConsole(answer(invocation));
+}

@@ -1,0 +1,329 @@
+#include "lumoauto/programs_window.h"
+
+#include "lumoauto/resource.h"
+#include "lumoauto/rule_dialog.h"
+#include "lumoauto/rule_store.h"
+#include "lumoauto/rules_notice.h"
+#include "lumoauto/sender.h"
+#include "lumoauto/watcher.h"
+
+#include "client/commands.h"
+#include "client/controller_client.h"
+
+#include <commctrl.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr UINT sentMessage = WM_APP + 2;
+constexpr UINT signalledMessage = WM_APP + 3;
+// The waiter's id of the rules key's changes; processes have theirs from firstProcessId on.
+constexpr WPARAM rulesChangedId = 1;
+
+struct Column {
+    const wchar_t* title;
+    int width;
+};
+// In dialog units, as the template places the list.
+constexpr Column columns[] = {
+    {L"Program", 196}, {L"Command", 70}, {L"When", 50}, {L"Off after", 40}};
+
+struct ProgramsWindow {
+    HWND window = nullptr;
+    StoredRules stored;
+    std::unique_ptr<Sender> sender;
+    std::unique_ptr<Waiter> waiter;
+    std::unique_ptr<Watcher> watcher;
+    std::unique_ptr<RulesNotice> notice;
+    // What made the last command go out: "Game.exe started".
+    std::wstring asked;
+};
+
+ProgramsWindow programs;
+
+std::wstring labelOf(short command) {
+    const NamedCommand* named = commandOfValue(command);
+    return named ? widen(named->label) : std::to_wstring(command);
+}
+
+std::wstring timeNow() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t text[16];
+    swprintf(text, std::size(text), L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+void setStatus(const std::wstring& text) {
+    SetDlgItemTextW(programs.window, IDC_STATUS, text.c_str());
+}
+
+void addRow(HWND list, int row, const std::wstring& program, const std::wstring (&cells)[3]) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = const_cast<wchar_t*>(program.c_str());
+    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    for (int column = 0; column < 3; ++column) {
+        item.iSubItem = column + 1;
+        item.pszText = const_cast<wchar_t*>(cells[column].c_str());
+        SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+// The rules first, then the damaged values, each a row.
+void fillList() {
+    HWND list = GetDlgItem(programs.window, IDC_RULES);
+    ListView_DeleteAllItems(list);
+    int row = 0;
+    for (const Rule& rule : programs.stored.rules)
+        addRow(list, row++, rule.program + (programFound(rule) ? L"" : L" (not found)"),
+               {labelOf(rule.command), rule.when == When::Front ? L"In front" : L"Running",
+                rule.offAfter ? L"Yes" : L"No"});
+    for (const DamagedRule& damaged : programs.stored.damaged)
+        addRow(list, row++, damaged.program, {L"(damaged, skipped)", L"", L""});
+}
+
+void showProblems() {
+    std::wstring text;
+    for (const DamagedRule& damaged : programs.stored.damaged)
+        text += (text.empty() ? L"Skipped, damaged: " : L"; ") + fileNameOf(damaged.program) +
+                L" (" + widen(damaged.problem) + L")";
+    SetDlgItemTextW(programs.window, IDC_PROBLEMS, text.c_str());
+}
+
+void reloadRules() {
+    programs.stored = loadRules();
+    fillList();
+    showProblems();
+    programs.watcher->setRules(programs.stored.rules);
+}
+
+void OnChanged(const std::wstring& what, std::optional<short> command) {
+    if (!command) {
+        setStatus(what + L": nothing to send");
+        return;
+    }
+    programs.asked = what;
+    setStatus(what + L": " + labelOf(*command) + L" sending...");
+    programs.sender->send(*command);
+}
+
+void OnSent(WPARAM command, LPARAM outcome) {
+    const std::wstring sent = programs.asked + L": " + labelOf(static_cast<short>(command));
+    switch (static_cast<SendOutcome>(outcome)) {
+    case SendOutcome::Sent:
+        setStatus(sent + L" sent at " + timeNow());
+        break;
+    case SendOutcome::NotRegistered:
+        setStatus(sent + L" not sent at " + timeNow() +
+                  L": the Lumo Controller is not registered (ZEZIZER.exe /RegServer)");
+        break;
+    case SendOutcome::Unreachable:
+        setStatus(sent + L" not sent at " + timeNow() +
+                  L": the Lumo Controller did not answer; the next change tries again");
+        break;
+    }
+}
+
+void addColumns(HWND list) {
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    for (int i = 0; i < static_cast<int>(std::size(columns)); ++i) {
+        RECT units{0, 0, columns[i].width, 0};
+        MapDialogRect(programs.window, &units);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = const_cast<wchar_t*>(columns[i].title);
+        column.cx = units.right;
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void OnInitDialog(HWND window) {
+    programs.window = window;
+    addColumns(GetDlgItem(window, IDC_RULES));
+    programs.sender = std::make_unique<Sender>(window, sentMessage);
+    programs.waiter = std::make_unique<Waiter>(window, signalledMessage);
+    programs.watcher = std::make_unique<Watcher>(window, *programs.waiter, OnChanged);
+    programs.notice = std::make_unique<RulesNotice>(*programs.waiter, rulesChangedId);
+    programs.notice->arm();
+    setStatus(L"Watching; no listed program has started or come to the front yet.");
+    reloadRules();
+}
+
+void OnRulesChanged() {
+    // An Exit that came while the rule dialog was open has ended the watching meanwhile.
+    if (!programs.watcher)
+        return;
+    programs.notice->arm();
+    reloadRules();
+}
+
+// The program of the selected row, a rule's or a damaged value's; nothing when none is selected.
+std::optional<std::wstring> selectedProgram(const Rule** rule) {
+    const int row = ListView_GetNextItem(GetDlgItem(programs.window, IDC_RULES), -1, LVNI_SELECTED);
+    const size_t rules = programs.stored.rules.size();
+    *rule = nullptr;
+    if (row < 0 || static_cast<size_t>(row) >= rules + programs.stored.damaged.size())
+        return std::nullopt;
+    if (static_cast<size_t>(row) < rules) {
+        *rule = &programs.stored.rules[static_cast<size_t>(row)];
+        return (*rule)->program;
+    }
+    return programs.stored.damaged[static_cast<size_t>(row) - rules].program;
+}
+
+void OnAdd() {
+    const std::optional<std::wstring> program = pickProgram(programs.window);
+    if (!program)
+        return;
+    Rule rule;
+    rule.program = *program;
+    rule.command = stereoOnCommands().front().value;
+    if (editRule(programs.window, rule, false))
+        OnRulesChanged();
+}
+
+void OnEdit() {
+    const Rule* rule = nullptr;
+    const std::optional<std::wstring> program = selectedProgram(&rule);
+    if (!program)
+        return;
+    // A damaged value is made again from its program.
+    Rule edited = rule ? *rule : Rule{*program, stereoOnCommands().front().value};
+    if (editRule(programs.window, edited, true))
+        OnRulesChanged();
+}
+
+void OnRemove() {
+    const Rule* rule = nullptr;
+    if (const std::optional<std::wstring> program = selectedProgram(&rule)) {
+        removeRule(*program);
+        OnRulesChanged();
+    }
+}
+
+void OnExit() {
+    DestroyWindow(programs.window);
+}
+
+void OnShowRequest() {
+    ShowWindow(programs.window, SW_SHOWNORMAL);
+    SetForegroundWindow(programs.window);
+}
+
+void OnCommand(WORD id) {
+    switch (id) {
+    case IDC_ADD:
+        OnAdd();
+        break;
+    case IDC_EDIT:
+        OnEdit();
+        break;
+    case IDC_REMOVE:
+        OnRemove();
+        break;
+    case IDC_EXIT:
+        OnExit();
+        break;
+    case IDCANCEL:
+        // Closing the window (its X, Escape) keeps watching.
+        ShowWindow(programs.window, SW_HIDE);
+        break;
+    }
+}
+
+void OnNotify(const NMHDR& header) {
+    if (header.idFrom == IDC_RULES && header.code == NM_DBLCLK)
+        OnEdit();
+}
+
+void OnSignalled(WPARAM id) {
+    if (id == rulesChangedId)
+        OnRulesChanged();
+    else
+        programs.watcher->onProcessEnded(id);
+}
+
+void OnDestroy() {
+    programs.watcher.reset();
+    programs.notice.reset();
+    programs.waiter.reset();
+    programs.sender.reset();
+    PostQuitMessage(0);
+}
+
+INT_PTR CALLBACK programsProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(window);
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        return TRUE;
+    case WM_TIMER:
+        return programs.watcher && programs.watcher->onTimer(wParam);
+    case signalledMessage:
+        OnSignalled(wParam);
+        return TRUE;
+    case sentMessage:
+        OnSent(wParam, lParam);
+        return TRUE;
+    case showWindowMessage:
+        OnShowRequest();
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            OnExit();
+        return TRUE;
+    case WM_DESTROY:
+        OnDestroy();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+bool registerWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefDlgProcW;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = programsWindowClass;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+} // namespace
+
+int runProgramsWindow(HINSTANCE instance, bool show) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    if (!registerWindowClass(instance))
+        return 1;
+    HWND window =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PROGRAMS), nullptr, programsProcedure, 0);
+    if (!window)
+        return 1;
+    if (show)
+        ShowWindow(window, SW_SHOWNORMAL);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(window, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}

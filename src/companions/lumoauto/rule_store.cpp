@@ -1,0 +1,92 @@
+#include "lumoauto/rule_store.h"
+
+namespace {
+
+// Registry value names are at most this long.
+constexpr DWORD longestValueName = 16383;
+
+std::optional<std::wstring> storedText(HKEY key, const std::wstring& name) {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                         &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    // Stored text need not end in a null, or may hold several.
+    text.resize(size / sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
+}
+
+void readRule(HKEY key, const std::wstring& name, StoredRules& stored) {
+    Rule rule;
+    rule.program = name;
+    std::string problem = "not text";
+    const std::optional<std::wstring> settings = storedText(key, name);
+    if (settings && parseStoredSettings(*settings, rule, problem))
+        stored.rules.push_back(rule);
+    else
+        stored.damaged.push_back({name, problem});
+}
+
+} // namespace
+
+RulesKey::RulesKey(REGSAM access, bool create) {
+    const LONG status =
+        create ? RegCreateKeyExW(HKEY_CURRENT_USER, rulesKeyPath, 0, nullptr,
+                                 REG_OPTION_NON_VOLATILE, access, nullptr, &key_, nullptr)
+               : RegOpenKeyExW(HKEY_CURRENT_USER, rulesKeyPath, 0, access, &key_);
+    if (status != ERROR_SUCCESS)
+        key_ = nullptr;
+}
+
+RulesKey::~RulesKey() {
+    if (key_)
+        RegCloseKey(key_);
+}
+
+StoredRules loadRules() {
+    StoredRules stored;
+    const RulesKey key(KEY_READ, false);
+    if (!key.get())
+        return stored;
+    std::wstring name(longestValueName + 1, L'\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD length = longestValueName + 1;
+        const LONG status = RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr,
+                                          nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status == ERROR_SUCCESS)
+            readRule(key.get(), name.substr(0, length), stored);
+    }
+    return stored;
+}
+
+bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced) {
+    const RulesKey key(KEY_READ | KEY_SET_VALUE, true);
+    if (!key.get())
+        return false;
+    DWORD type = REG_NONE;
+    replaced.reset();
+    if (RegQueryValueExW(key.get(), rule.program.c_str(), nullptr, &type, nullptr, nullptr) ==
+        ERROR_SUCCESS) {
+        replaced = storedText(key.get(), rule.program).value_or(L"(damaged)");
+        // The program is named as given now, in whatever case: the old value goes first.
+        RegDeleteValueW(key.get(), rule.program.c_str());
+    }
+    const std::wstring settings = storedSettings(rule);
+    return RegSetValueExW(key.get(), rule.program.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(settings.c_str()),
+                          static_cast<DWORD>((settings.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
+}
+
+bool removeRule(const std::wstring& program) {
+    const RulesKey key(KEY_SET_VALUE, false);
+    return key.get() && RegDeleteValueW(key.get(), program.c_str()) == ERROR_SUCCESS;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Waits on a thread of its own for handles to be signalled (listed programs' processes ending, the
+// rules key changing) and posts a message to a window for each, with the id the handle came with.
+// The thread sleeps in one wait without a timeout: nothing but a signal wakes it, unlike the
+// system's thread pool, whose idle workers wake every few seconds under Wine.
+
+#include <windows.h>
+
+#include <vector>
+
+class Waiter {
+  public:
+    // message(wParam: the handle's id) goes to the window at each signal.
+    Waiter(HWND window, UINT message);
+    ~Waiter();
+    Waiter(const Waiter&) = delete;
+    Waiter& operator=(const Waiter&) = delete;
+
+    // Takes the handle over and watches it: once, until its signal (a process), or for good (an
+    // auto-reset event). False, with the handle closed, when it cannot watch more.
+    bool add(HANDLE handle, WPARAM id, bool once);
+    // Stops watching the handle of the id and closes it.
+    void remove(WPARAM id);
+
+  private:
+    struct Entry {
+        HANDLE handle;
+        WPARAM id;
+        bool once;
+    };
+    // One wait takes the wake-up event and at most this many handles.
+    static constexpr size_t mostHandles = MAXIMUM_WAIT_OBJECTS - 1;
+
+    static DWORD WINAPI run(void* self);
+    void work();
+    // Under the lock: the entries to wait on, after closing those taken away.
+    std::vector<Entry> entriesToWaitOn();
+    void signalled(const Entry& entry);
+
+    HWND window_;
+    UINT message_;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::vector<Entry> entries_;
+    // Handles taken away while the thread may wait on them: it closes them after its wait.
+    std::vector<HANDLE> closing_;
+    bool stopping_ = false;
+    HANDLE wake_ = nullptr;
+    HANDLE thread_ = nullptr;
+};
