@@ -21,10 +21,10 @@ if not defined LOCALAPPDATA set "STATE=%TEMP%\ZEZIZER test kit"
 set "SAVED=%STATE%\saved"
 set "SAVED_MARK=%STATE%\saved\complete"
 set "CONTROLLERS=%STATE%\controllers.txt"
-rem The controller's settings (the tests remove HKCU\Software\Corvane whole) and every key that
-rem registering its server may make, per user and per machine, in the 32-bit view that the
-rem controller, a 32-bit program, sees.
-set KEYS="HKCU\Software\Corvane"
+rem The controller's settings (the tests remove HKCU\Software\Corvane whole), the key of the
+rem registry script's tests and every key that registering the server may make, per user and per
+rem machine, in the 32-bit view that the controller, a 32-bit program, sees.
+set KEYS="HKCU\Software\Corvane" "HKCU\Software\ZEZIZER script test"
 set CLASSES=ZEZIZER.LumoCode ZEZIZER.LumoCode.1 CLSID\{CD4EE6B2-6D9E-4B89-A488-AEC7B52E0AF8}
 set CLASSES=%CLASSES% AppID\{4ACAFF67-F105-4C22-9770-EE40EE93283F} AppID\ZEZIZER.EXE
 set CLASSES=%CLASSES% TypeLib\{4D841E28-F3BC-4A0E-9C15-3023099BD704}
