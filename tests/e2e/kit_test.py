@@ -117,17 +117,22 @@ class Kit:
         self.output = tempfile.TemporaryFile("w+", errors="replace")
 
     def start(self, *options):
-        """run-tests.cmd as a prompt runs it; its output goes through a file (see run())."""
+        """run-tests.cmd as a prompt runs it; its output goes through a file (see run()). The
+        process is cmd itself, which a kill ends at once as a power cut would."""
         self.output.seek(0)
         self.output.truncate()
-        return subprocess.Popen(["timeout", str(KIT_TIMEOUT), "wine", "cmd", "/c", "run-tests.cmd",
-                                 "/nopause", *options], cwd=self.top, env=windows_env(),
-                                stdin=subprocess.DEVNULL, stdout=self.output,
-                                stderr=subprocess.STDOUT)
+        return subprocess.Popen(["wine", "cmd", "/c", "run-tests.cmd", "/nopause", *options],
+                                cwd=self.top, env=windows_env(), stdin=subprocess.DEVNULL,
+                                stdout=self.output, stderr=subprocess.STDOUT)
 
     def run(self, *options):
         """The whole run's console output."""
-        self.start(*options).wait()
+        runner = self.start(*options)
+        try:
+            runner.wait(timeout=KIT_TIMEOUT)
+        finally:
+            runner.kill()
+            runner.wait()
         self.output.seek(0)
         return self.output.read()
 
@@ -147,11 +152,15 @@ class UsersController:
                                         cwd=BUILD, env=windows_env(), stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    @staticmethod
-    def end():
-        """Ends whichever controller runs through its own Exit."""
-        run("wine", PROBE, "post-command", str(MENU_EXIT), check=False)
-        wait_until(lambda: not controllers_running(), 20)
+    def end(self):
+        end_controller()
+        stop(self.process)
+
+
+def end_controller():
+    """Ends whichever controller runs through its own Exit."""
+    run("wine", PROBE, "post-command", str(MENU_EXIT), check=False)
+    wait_until(lambda: not controllers_running(), 20)
 
 
 class KitTest(unittest.TestCase):
@@ -161,7 +170,7 @@ class KitTest(unittest.TestCase):
         seed_settings()
 
     def tearDown(self):
-        UsersController.end()
+        end_controller()
         self.kit.remove()
         delete_settings()
 
@@ -179,28 +188,29 @@ class KitTest(unittest.TestCase):
             self.assertIn(line, summary_text)
 
     def test_a_whole_run_passes_and_leaves_the_settings_and_the_users_controller_as_they_were(self):
-        # The user's controller writes its state when it ends; once ended and started again it
-        # writes the same, so the settings are taken after its first end.
-        UsersController()
+        # The user's controller writes its state when it ends; started again it writes the same
+        # at its next end, so the settings are taken after a first end.
+        first = UsersController()
         self.assertTrue(wait_until(controllers_running, 20))
-        UsersController.end()
-        UsersController()
-        self.assertTrue(wait_until(controllers_running, 20))
-        UsersController.end()
+        first.end()
         before = settings_export()
         registered = key_exists(CLASS_KEY), key_exists(TYPE_LIBRARY_KEY)
-        UsersController()
+        users = UsersController()
         self.assertTrue(wait_until(controllers_running, 20))
 
         started = time.monotonic()
         output = self.kit.run()
-        print(f"the kit's whole run took {time.monotonic() - started:.0f} s", file=sys.stderr)
+        lines = output.strip().splitlines()
+        print(f"the kit's whole run took {time.monotonic() - started:.0f} s and ended with "
+              f"{lines[-1] if lines else 'nothing'}", file=sys.stderr)
 
         self.assertPassed(output)
         self.assertTrue(os.path.exists(self.kit.results("settings_store_test.xml")))
+        self.assertIsNotNone(users.process.poll(), "the kit did not end the user's controller")
         self.assertIn("Starting the controller again", output)
         self.assertTrue(wait_until(controllers_running, 20), "the user's controller is not back")
-        UsersController.end()
+        end_controller()
+        users.end()
         self.assertEqual(settings_export(), before)
         self.assertEqual((key_exists(CLASS_KEY), key_exists(TYPE_LIBRARY_KEY)), registered,
                          "the server's registration is not as it was")
@@ -225,8 +235,7 @@ class KitTest(unittest.TestCase):
 
     def test_without_settings_the_key_stays_missing(self):
         delete_settings()
-        runner = self.kit.start("/quick")
-        runner.wait()
+        self.kit.run("/quick")
         self.assertIsNone(settings_export())
 
 

@@ -30,6 +30,11 @@ set CLASSES=%CLASSES% AppID\{4ACAFF67-F105-4C22-9770-EE40EE93283F} AppID\ZEZIZER
 set CLASSES=%CLASSES% TypeLib\{4D841E28-F3BC-4A0E-9C15-3023099BD704}
 set CLASSES=%CLASSES% Interface\{8981EAAD-8600-41A8-AD58-CBAA335C022C}
 for %%c in (%CLASSES%) do call set KEYS=%%KEYS%% "HKCU\Software\Classes\%%c" "HKLM\Software\Classes\%%c"
+rem On 64-bit Windows the server registers its interface in the 64-bit view too.
+set "KEYS64="
+set "INTERFACE=Interface\{8981EAAD-8600-41A8-AD58-CBAA335C022C}"
+if /i not "%PROCESSOR_ARCHITECTURE%"=="x86" set KEYS64="HKCU\Software\Classes\%INTERFACE%" "HKLM\Software\Classes\%INTERFACE%"
+if defined PROCESSOR_ARCHITEW6432 set KEYS64="HKCU\Software\Classes\%INTERFACE%" "HKLM\Software\Classes\%INTERFACE%"
 
 set "PAUSE_AT_END="
 echo(%CMDCMDLINE%| find /i "%~nx0" >nul
@@ -125,26 +130,30 @@ if exist "%SAVED%" rmdir /s /q "%SAVED%"
 mkdir "%SAVED%"
 set /a KEY_NUMBER=0
 set "SAVE_FAILED="
-for %%k in (%KEYS%) do call :save_key %%k
+for %%k in (%KEYS%) do call :save_key %%k 32
+for %%k in (%KEYS64%) do call :save_key %%k 64
 if defined SAVE_FAILED exit /b 1
 type nul >"%SAVED_MARK%"
 exit /b 0
 
 :save_key
 set /a KEY_NUMBER+=1
-reg export %1 "%SAVED%\%KEY_NUMBER%.reg" /y /reg:32 >nul 2>&1
+reg export %1 "%SAVED%\%KEY_NUMBER%.reg" /y /reg:%2 >nul 2>&1
 if not errorlevel 1 exit /b 0
-reg query %1 /reg:32 >nul 2>&1
+reg query %1 /reg:%2 >nul 2>&1
 if errorlevel 1 exit /b 0
 echo Could not save %1: the tests did not run and nothing was changed.
 set "SAVE_FAILED=1"
 exit /b 0
 
-rem A key is deleted with everything the tests added, then imported as it was saved.
+rem A key that is not as it was is deleted with everything the tests added, then imported as it
+rem was saved. One that is as it was is left alone: without administrator rights the keys of the
+rem whole machine could not be written, and the tests could not change them either.
 :restore
 set "RESTORE_FAILED="
 set /a KEY_NUMBER=0
-for %%k in (%KEYS%) do call :restore_key %%k
+for %%k in (%KEYS%) do call :restore_key %%k 32
+for %%k in (%KEYS64%) do call :restore_key %%k 64
 if defined RESTORE_FAILED (
     echo Some settings could not be put back: they stay saved in "%SAVED%", and the next run
     echo of run-tests.cmd tries again.
@@ -155,10 +164,24 @@ exit /b 0
 
 :restore_key
 set /a KEY_NUMBER+=1
-reg delete %1 /f /reg:32 >nul 2>&1
-if not exist "%SAVED%\%KEY_NUMBER%.reg" exit /b 0
-reg import "%SAVED%\%KEY_NUMBER%.reg" /reg:32 >nul 2>&1
+set "WAS=%SAVED%\%KEY_NUMBER%.reg"
+set "NOW=%SAVED%\now.reg"
+if exist "%NOW%" del "%NOW%"
+reg export %1 "%NOW%" /y /reg:%2 >nul 2>&1
+if not exist "%WAS%" if not exist "%NOW%" exit /b 0
+if exist "%WAS%" if exist "%NOW%" (
+    "%HELPER%" same "%WAS%" "%NOW%"
+    if not errorlevel 1 exit /b 0
+)
+reg delete %1 /f /reg:%2 >nul 2>&1
+if exist "%WAS%" goto import_key
+reg query %1 /reg:%2 >nul 2>&1
+if errorlevel 1 exit /b 0
+goto key_not_restored
+:import_key
+reg import "%WAS%" /reg:%2 >nul 2>&1
 if not errorlevel 1 exit /b 0
+:key_not_restored
 echo Could not put back %1.
 set "RESTORE_FAILED=1"
 exit /b 0

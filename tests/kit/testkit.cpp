@@ -7,6 +7,8 @@
 //                                  every program of the kit folder; prints the paths of the
 //                                  controllers that ran from elsewhere, to be started again
 //   testkit summary RESULTS FILE   appends each program's results to FILE and prints the totals
+//   testkit same FILE FILE         exit code 0 when both files hold the same bytes (Wine's fc
+//                                  finds no difference in any two files)
 
 #include "support/test_host.h"
 #include "support/wait.h"
@@ -345,8 +347,16 @@ int summary(const char* resultsFolder, const char* summaryPath) {
     return totals.failed == 0 ? 0 : 1;
 }
 
+int same(const char* first, const char* second) {
+    std::ifstream a(first, std::ios::binary);
+    std::ifstream b(second, std::ios::binary);
+    return a && b && fileText(first) == fileText(second) ? 0 : 1;
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: testkit system | stop KIT_FOLDER | summary RESULTS FILE\n");
+    std::fprintf(
+        stderr,
+        "usage: testkit system | stop KIT_FOLDER | summary RESULTS FILE | same FILE FILE\n");
     return 2;
 }
 
@@ -360,5 +370,7 @@ int main(int argc, char** argv) {
         return stop(argv[2]);
     if (command == "summary" && argc == 4)
         return summary(argv[2], argv[3]);
+    if (command == "same" && argc == 4)
+        return same(argv[2], argv[3]);
     return usage();
 }
