@@ -206,7 +206,8 @@ class KitTest(unittest.TestCase):
 
         self.assertPassed(output)
         self.assertTrue(os.path.exists(self.kit.results("settings_store_test.xml")))
-        self.assertIsNotNone(users.process.poll(), "the kit did not end the user's controller")
+        self.assertTrue(wait_until(lambda: users.process.poll() is not None, 10),
+                        "the kit did not end the user's controller")
         self.assertIn("Starting the controller again", output)
         self.assertTrue(wait_until(controllers_running, 20), "the user's controller is not back")
         end_controller()

@@ -64,7 +64,7 @@ echo    registration are saved first and put back exactly as they were at the en
 echo    interrupted or a test program crashes, the next run of run-tests.cmd puts them back
 echo    first. Saved in "%STATE%".
 echo  - The tests open windows, show display codes at the top of the screen and press keys:
-echo    leave the mouse and keyboard alone until the end (5 to 10 minutes).
+echo    leave the mouse and keyboard alone until the end (a few minutes).
 echo  - Results: results\*.xml and summary.txt beside run-tests.cmd.
 echo.
 if not exist "%HELPER%" (
