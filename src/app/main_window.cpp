@@ -22,7 +22,8 @@ constexpr UINT mainWindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_
 constexpr UINT_PTR leftClickMenuTimerId = 50003;
 
 LRESULT onCreate(HWND window) {
-    addTrayIcon(window);
+    allowTaskbarCreatedMessage(window);
+    showTrayIcon(window);
     makeVersionText();
     if (!loadOrResetSettings())
         reportError(controller.lastError);
@@ -117,18 +118,31 @@ void onTrayNotify(HWND window, WPARAM iconId, LPARAM mouseMessage) {
     case WM_LBUTTONDOWN:
         // Other hardware than the default takes no command from this menu. Shown at once, the
         // menu's modal loop would take the second click of a double click, which then never
-        // arrives: it waits for the double-click time first.
-        if (controller.hardware == 0)
+        // arrives: it waits for the double-click time first. The right to take the foreground,
+        // which a menu needs to close on a click elsewhere, comes with the click and may be gone
+        // by then: it is taken now.
+        if (controller.hardware == 0) {
+            SetForegroundWindow(window);
             SetTimer(window, leftClickMenuTimerId, GetDoubleClickTime(), nullptr);
+        }
         break;
     case WM_LBUTTONDBLCLK:
         KillTimer(window, leftClickMenuTimerId);
         openProperties(window, DialogFailure::Silent);
         break;
     case WM_RBUTTONDOWN:
+        KillTimer(window, leftClickMenuTimerId);
         showPopupMenu(window, createRightClickMenu());
         break;
     }
+}
+
+// The left-click menu, once no double click came; not when the user has gone on to another
+// window in the meantime, where the menu would not close again.
+void showPendingLeftClickMenu(HWND window) {
+    KillTimer(window, leftClickMenuTimerId);
+    if (GetForegroundWindow() == window)
+        showPopupMenu(window, createLeftClickMenu());
 }
 
 // The command of the first hot-key: the stereo-on command of the current mode.
@@ -175,8 +189,10 @@ void onTimer(HWND window, UINT_PTR timerId) {
         PostQuitMessage(0);
         break;
     case leftClickMenuTimerId:
-        KillTimer(window, leftClickMenuTimerId);
-        showPopupMenu(window, createLeftClickMenu());
+        showPendingLeftClickMenu(window);
+        break;
+    case trayIconRetryTimerId:
+        retryTrayIcon(window);
         break;
     }
 }
@@ -197,7 +213,7 @@ LRESULT onEndSession(HWND window, BOOL sessionEnds) {
 // The shell started again with an empty notification area.
 void onTaskbarCreated(HWND window) {
     if (!exitSequenceStarted(window))
-        addTrayIcon(window);
+        showTrayIcon(window);
 }
 
 } // namespace

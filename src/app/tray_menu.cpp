@@ -146,8 +146,12 @@ OwnedMenu createLeftClickMenu() {
 }
 
 void showPopupMenu(HWND owner, OwnedMenu menu) {
-    if (!menu)
+    // A tray click that arrives while a menu is open (the menu's loop hands it on) opens no second
+    // menu inside the first.
+    static bool menuOpen = false;
+    if (!menu || menuOpen)
         return;
+    menuOpen = true;
     // The owner must be in the foreground, or the menu would not close when the user clicks
     // elsewhere; the posted null message lets the menu's own loop finish cleanly.
     SetForegroundWindow(owner);
@@ -159,4 +163,5 @@ void showPopupMenu(HWND owner, OwnedMenu menu) {
     PostMessageA(owner, WM_NULL, 0, 0);
     ReleaseCapture();
     menu.reset();
+    menuOpen = false;
 }

@@ -22,5 +22,5 @@ OwnedMenu createRightClickMenu();
 OwnedMenu createLeftClickMenu();
 
 // Shows a menu at the cursor, owned by the window, and destroys it afterwards; the chosen item
-// reaches the window as WM_COMMAND.
+// reaches the window as WM_COMMAND. Shows nothing while another of these menus is open.
 void showPopupMenu(HWND owner, OwnedMenu menu);

@@ -24,10 +24,12 @@ bool isOdd(LONG row) {
 // The template opens the test over the Properties dialog, which it owns. A window opened wholly
 // inside another of the program's windows stays black on the X screen under Wine, though it
 // paints; beside its owner the picture shows: to the left where the work area has room, else to
-// the right, else as far left as the work area allows.
+// the right, else as far left as the work area allows. Opened without an owner, it stays where the
+// template puts it.
 LONG leftEdgeBesideOwner(HWND dialog, const RECT& frame) {
     RECT owner;
-    GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
+    if (!GetWindowRect(GetWindow(dialog, GW_OWNER), &owner))
+        return frame.left;
     RECT workArea;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
     const LONG width = frame.right - frame.left;

@@ -362,21 +362,13 @@ void onCommand(HWND dialog, WORD id, WORD notification) {
 
 namespace {
 
-using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-constexpr char commonControlsLibrary[] = "comctl32.dll";
-constexpr char initCommonControlsExName[] = "InitCommonControlsEx";
-
-// The hot-key controls of the template need their class before the dialog is created. The common
-// controls are loaded here, at the dialog's first opening, rather than with the program: nothing
-// else uses them, and under Wine loading them is a good part of every start. A missing class
-// shows as the dialog's own creation failure.
+// The hot-key controls of the template need their class before the dialog is created. Imported,
+// not loaded by name at run time: a load by bare name searches the program's own folder first,
+// where anyone who can write there could plant a library of that name. A missing class shows as
+// the dialog's own creation failure.
 void registerHotKeyControlClass() {
-    static const auto initCommonControlsEx =
-        reinterpret_cast<InitCommonControlsExFunction>(reinterpret_cast<void (*)()>(
-            GetProcAddress(LoadLibraryA(commonControlsLibrary), initCommonControlsExName)));
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_HOTKEY_CLASS};
-    if (initCommonControlsEx)
-        initCommonControlsEx(&classes);
+    InitCommonControlsEx(&classes);
 }
 
 } // namespace

@@ -10,9 +10,7 @@
 #include <objsafe.h>
 #include <ocidl.h>
 
-constexpr DISPID dispidSendCode = 1;
 constexpr DISPID dispidDisplayCode = 2;
-constexpr DISPID dispidTestDialog = 3;
 
 // The control's extent (and natural size) in 0.01 mm until a container sets another: 2 inches.
 constexpr LONG lumoCodeDefaultExtent = 5080;

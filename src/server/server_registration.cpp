@@ -3,6 +3,8 @@
 #include "server/com_ptr.h"
 #include "server/server_module.h"
 #include "server/server_path.h"
+#include "settings/registry_key.h"
+#include "zezizer.h"
 
 #include <oleauto.h>
 
@@ -19,6 +21,15 @@ constexpr wchar_t pathSeparators[] = L"\\/:";
 constexpr wchar_t win32Platform[] = L"win32";
 constexpr int guidTextSize = 39;
 constexpr int neutralLocaleKeySize = 80;
+
+constexpr char interfacesKey[] = "Interface";
+constexpr char interfaceName[] = "ILumoCode";
+constexpr const char* proxyStubKeys[] = {"ProxyStubClsid", "ProxyStubClsid32"};
+constexpr char typeLibraryKey[] = "TypeLib";
+constexpr char versionValue[] = "Version";
+// The system's marshaller for automation interfaces, which reads the type library.
+constexpr char automationMarshaller[] = "{00020424-0000-0000-C000-000000000046}";
+constexpr REGSAM view64 = KEY_WOW64_64KEY;
 
 using UnregisterTypeLibFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
 
@@ -64,17 +75,59 @@ std::wstring neutralLocaleKey(const TLIBATTR& attributes) {
 // The system's type-library marshaler, which carries ILumoCode to other processes, may look the
 // library up for the neutral locale only (Wine's does), while the library is registered for its
 // own locale: the path is registered for the neutral locale too.
-HRESULT registerForNeutralLocale(ITypeLib* library, const std::wstring& path) {
-    TLIBATTR* attributes = nullptr;
-    HRESULT result = library->GetLibAttr(&attributes);
-    if (FAILED(result))
-        return result;
-    const std::wstring key = neutralLocaleKey(*attributes) + L"\\" + win32Platform;
-    library->ReleaseTLibAttr(attributes);
+HRESULT registerForNeutralLocale(const TLIBATTR& attributes, const std::wstring& path) {
+    const std::wstring key = neutralLocaleKey(attributes) + L"\\" + win32Platform;
     const LONG written =
         RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, path.c_str(),
                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     return HRESULT_FROM_WIN32(written);
+}
+
+// Under WOW64 a 32-bit program registers ILumoCode in the 32-bit view of the registry, and since
+// Windows 7 nothing copies it to the 64-bit view, where a 64-bit client's system looks for the
+// interface's marshaller: the server writes the 64-bit view's keys itself. The type library's keys
+// are shared by both views and need nothing.
+bool runsUnderWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string guidText(const GUID& guid) {
+    wchar_t wide[guidTextSize];
+    StringFromGUID2(guid, wide, guidTextSize);
+    char text[guidTextSize];
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, guidTextSize, nullptr, nullptr);
+    return text;
+}
+
+LONG writeText64(const std::string& path, const char* name, const std::string& text) {
+    RegistryKey key;
+    if (!key.create(HKEY_CLASSES_ROOT, path.c_str(), KEY_SET_VALUE | view64))
+        return key.status();
+    return RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1));
+}
+
+HRESULT registerInterfaceIn64BitView(const TLIBATTR& library) {
+    const std::string key = std::string(interfacesKey) + "\\" + guidText(IID_ILumoCode);
+    const std::string version =
+        std::to_string(library.wMajorVerNum) + "." + std::to_string(library.wMinorVerNum);
+    LONG status = writeText64(key, nullptr, interfaceName);
+    for (const char* proxyStub : proxyStubKeys)
+        if (status == ERROR_SUCCESS)
+            status = writeText64(key + "\\" + proxyStub, nullptr, automationMarshaller);
+    if (status == ERROR_SUCCESS)
+        status = writeText64(key + "\\" + typeLibraryKey, nullptr, guidText(library.guid));
+    if (status == ERROR_SUCCESS)
+        status = writeText64(key + "\\" + typeLibraryKey, versionValue, version);
+    return HRESULT_FROM_WIN32(status);
+}
+
+void unregisterInterfaceIn64BitView() {
+    RegistryKey interfaces;
+    if (interfaces.open(HKEY_CLASSES_ROOT, interfacesKey,
+                        DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view64))
+        RegDeleteTreeA(interfaces.get(), guidText(IID_ILumoCode).c_str());
 }
 
 } // namespace
@@ -104,10 +157,20 @@ HRESULT registerTypeLibrary() {
     const HRESULT registered = RegisterTypeLib(library.get(), path.data(), helpDirectory.data());
     if (FAILED(registered))
         return registered;
-    return registerForNeutralLocale(library.get(), path);
+    TLIBATTR* attributes = nullptr;
+    HRESULT result = library->GetLibAttr(&attributes);
+    if (FAILED(result))
+        return result;
+    result = registerForNeutralLocale(*attributes, path);
+    if (SUCCEEDED(result) && runsUnderWow64())
+        result = registerInterfaceIn64BitView(*attributes);
+    library->ReleaseTLibAttr(attributes);
+    return result;
 }
 
 void unregisterTypeLibrary() {
+    if (runsUnderWow64())
+        unregisterInterfaceIn64BitView();
     ComPtr<ITypeLib> library;
     std::wstring path;
     TLIBATTR* attributes = nullptr;

@@ -9,6 +9,10 @@
 namespace {
 
 constexpr int messageBufferSize = 128;
+// The box has no owner and may come from a program in the background while a full-screen game
+// runs and a client waits on the call that failed: it must come to the top, not just flash a
+// taskbar button.
+constexpr UINT errorBoxStyle = MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST | MB_SETFOREGROUND;
 
 // Indexed by code; the codes without a message of their own (8 and 20) show the unknown text.
 constexpr std::array<const char*, 43> messages{
@@ -69,6 +73,6 @@ void reportError(int32_t code, const char* text) {
     const char* chosen = (code == 0 && text) ? text : errorMessage(code);
     char buffer[messageBufferSize];
     lstrcpynA(buffer, chosen, messageBufferSize);
-    MessageBoxA(nullptr, buffer, errorCaption, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(nullptr, buffer, errorCaption, errorBoxStyle);
     controller.lastError = 0;
 }

@@ -4,14 +4,18 @@ Windows meets it: a silent install into Program Files (x86); the README's script
 64-bit and the 32-bit cscript and its C++ example built as a 64-bit program reach the installed
 controller, which COM starts, and their codes reach the screen; an install over the running
 controller ends it the way its Exit does and starts the new one; the uninstaller leaves nothing but
-the user's settings, and running it again does no harm.
+the user's settings, and running it again does no harm. The README and the documents beside it,
+which ship in the zip, link only to files and headings that exist (DocumentLinks, which needs no
+Wine: `install_test.py BUILD_DIR VERSION DocumentLinks`).
 
 Runs inside tools/run-tests (DISPLAY comes from there; the prefix is the test's own).
 Usage: install_test.py BUILD_DIR VERSION [unittest arguments]
 """
 
 import filecmp
+import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -26,7 +30,8 @@ sys.path.insert(0, HERE)
 from wine_desktop import *  # noqa: E402,F403
 
 TOOLS = os.path.join(HERE, "..", "..", "tools")
-EXAMPLES = os.path.join(HERE, "..", "..", "examples")
+SOURCE = os.path.normpath(os.path.join(HERE, "..", ".."))
+EXAMPLES = os.path.join(SOURCE, "examples")
 PREFIX = os.path.join(BUILD, "wineprefix-install")
 SETUP = os.path.join(BUILD, "dist", f"ZEZIZER-{VERSION}-setup.exe")
 SHIPPED = os.path.join(BUILD, "release", "ZEZIZER.exe")
@@ -199,6 +204,47 @@ class InstallTest(unittest.TestCase):
         self.assertEqual(stored(CONTROLLER_KEY), settings)
         self.assertFalse(key_exists(UNINSTALL_KEY, 32))
         self.assertEqual(controllers(), [])
+
+
+# [text](target) and ![alt](target), the target up to a blank or the closing parenthesis.
+LINK = re.compile(r"!?\[[^\]]*\]\(([^)\s]+)[^)]*\)")
+FENCE = re.compile(r"^```.*?^```", re.M | re.S)
+
+
+def heading_anchors(markdown):
+    """The anchors GitHub gives a document's headings: lower case, punctuation dropped, blanks
+    made hyphens."""
+    headings = re.findall(r"^#+\s+(.*?)\s*$", FENCE.sub("", markdown), re.M)
+    return {re.sub(r"[^\w\- ]", "", title.lower()).replace(" ", "-") for title in headings}
+
+
+def broken_links(document):
+    """The relative links and pictures of a Markdown file whose file or heading is missing."""
+    with open(document, encoding="utf-8") as text:
+        markdown = text.read()
+    broken = []
+    for target in LINK.findall(FENCE.sub("", markdown)):
+        if re.match(r"[a-z][a-z0-9+.-]*:", target, re.I):
+            continue  # a web address or mail link
+        path, _, anchor = target.partition("#")
+        linked = os.path.normpath(os.path.join(os.path.dirname(document), path or document))
+        if not os.path.exists(linked):
+            broken.append(target)
+        elif anchor and linked.endswith(".md"):
+            with open(linked, encoding="utf-8") as text:
+                if anchor not in heading_anchors(text.read()):
+                    broken.append(target)
+    return broken
+
+
+class DocumentLinks(unittest.TestCase):
+    def test_relative_links_reach_files_and_headings(self):
+        documents = [os.path.join(SOURCE, "README.md"),
+                     *glob.glob(os.path.join(SOURCE, "docs", "*.md"))]
+        self.assertGreater(len(documents), 1)
+        for document in documents:
+            with self.subTest(document=os.path.relpath(document, SOURCE)):
+                self.assertEqual(broken_links(document), [])
 
 
 if __name__ == "__main__":

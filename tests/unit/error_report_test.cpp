@@ -2,6 +2,7 @@
 
 #include "code/controller_state.h"
 #include "settings/error_report.h"
+#include "support/import_patch.h"
 #include "support/message_box.h"
 
 #include <gtest/gtest.h>
@@ -58,9 +59,25 @@ const std::vector<std::string> expectedMessages{
     "Cannot unregister Hot-Key 3.",
 };
 
+// The style the report asks the system for: Wine draws a box above others only when it is
+// modal for the whole system, whatever the style asks.
+UINT askedStyle = 0;
+void* originalMessageBox = nullptr;
+
+int WINAPI recordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    askedStyle = style;
+    return reinterpret_cast<decltype(&MessageBoxA)>(originalMessageBox)(owner, text, caption,
+                                                                        style);
+}
+
 // Shows the report for a code and returns the one box the user saw.
 SeenMessageBox reportAndRead(int32_t code, const char* text = nullptr) {
     MessageBoxWatcher watcher({"Lumo Controller Error"}, IDOK);
+    ImportPatch recording("user32.dll", "MessageBoxA",
+                          reinterpret_cast<void*>(recordingMessageBox));
+    EXPECT_TRUE(recording.active());
+    originalMessageBox = recording.original();
+    askedStyle = 0;
     controller.lastError = code;
     reportError(code, text);
     auto boxes = watcher.seen();
@@ -68,13 +85,17 @@ SeenMessageBox reportAndRead(int32_t code, const char* text = nullptr) {
     return boxes.empty() ? SeenMessageBox{} : boxes.front();
 }
 
-TEST(ErrorReport, ShowsTheMessageOfEveryCodeInAnExclamationBoxWithOneOkButton) {
+TEST(ErrorReport, ShowsTheMessageOfEveryCodeInATopmostExclamationBoxWithOneOkButton) {
     const HICON exclamation = LoadIconA(nullptr, IDI_EXCLAMATION);
     for (int32_t code = 1; code <= 42; ++code) {
         SeenMessageBox box = reportAndRead(code);
         EXPECT_EQ(box.text, expectedMessages[code]) << "code " << code;
         EXPECT_EQ(box.buttons, okButton) << "code " << code;
         EXPECT_EQ(box.icon, exclamation) << "code " << code;
+        // Shown from the background, over a full-screen game, while a client may wait on it.
+        EXPECT_EQ(askedStyle,
+                  static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST | MB_SETFOREGROUND))
+            << "code " << code;
         EXPECT_EQ(controller.lastError, 0) << "code " << code;
     }
 }

@@ -47,10 +47,12 @@ class InterleaveTest : public testing::Test {
         deleteCorvaneKey();
     }
 
-    INT_PTR run(const std::function<void(HWND)>& user) {
+    INT_PTR run(const std::function<void(HWND)>& user) { return runOwnedBy(owner_, user); }
+
+    static INT_PTR runOwnedBy(HWND owner, const std::function<void(HWND)>& user) {
         INT_PTR result = 0;
         driveDialog(
-            normalTitle, [&] { result = runInterleaveTestDialog(owner_); }, user);
+            normalTitle, [&] { result = runInterleaveTestDialog(owner); }, user);
         return result;
     }
 
@@ -103,6 +105,21 @@ TEST_F(InterleaveTest, AgainstTheWorkAreasLeftEdgeItOpensToTheOwnersRight) {
         RECT frame;
         GetWindowRect(dialog, &frame);
         EXPECT_EQ(frame.left, workArea.left + 400) << "not beside its owner";
+        EXPECT_EQ(pictureTopRow(dialog) % 2, 1);
+        click(dialog, IDOK);
+    });
+}
+
+// A client's TestDialog call opens the test without an owner to stand beside.
+TEST_F(InterleaveTest, WithoutAnOwnerItOpensWhereItsTemplatePutsItOnTheScreen) {
+    RECT workArea;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
+    runOwnedBy(nullptr, [&](HWND dialog) {
+        RECT frame;
+        GetWindowRect(dialog, &frame);
+        EXPECT_GE(frame.left, workArea.left);
+        EXPECT_LE(frame.right, workArea.right);
+        EXPECT_LT(frame.left, ownerLeft) << "placed by an owner that is not there";
         EXPECT_EQ(pictureTopRow(dialog) % 2, 1);
         click(dialog, IDOK);
     });

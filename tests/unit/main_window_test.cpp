@@ -10,6 +10,7 @@
 #include "support/code_on_screen.h"
 #include "support/dialog_driver.h"
 #include "support/hot_key_holder.h"
+#include "support/import_patch.h"
 #include "support/message_box.h"
 #include "support/popup_menu.h"
 #include "support/fresh_controller.h"
@@ -20,6 +21,8 @@
 #include "support/windows.h"
 
 #include <gtest/gtest.h>
+
+#include <shellapi.h>
 
 #include <optional>
 #include <string>
@@ -138,6 +141,31 @@ TEST_F(MainWindow, OtherMouseMessagesAndOtherIconsShowNoMenu) {
         EXPECT_TRUE(menusOf(mouse).empty()) << "mouse message " << mouse;
     EXPECT_TRUE(menusOf(WM_RBUTTONDOWN, trayIcon + 1).empty());
     EXPECT_TRUE(menusOf(WM_LBUTTONDOWN, 0).empty());
+}
+
+// A right click or a double click ends a left click's wait for its menu: only the right-click
+// menu, or the dialog, is seen.
+TEST_F(MainWindow, ARightClickCancelsTheMenuOfAPendingLeftClick) {
+    ASSERT_TRUE(create());
+    PopupMenuWatcher watcher;
+    trayNotify(WM_LBUTTONDOWN);
+    trayNotify(WM_RBUTTONDOWN);
+    ASSERT_EQ(watcher.seen().size(), 1u);
+    EXPECT_FALSE(waitUntil([&] { return watcher.seen().size() > 1; }, GetDoubleClickTime() + 1000))
+        << "the left-click menu came after the right-click one";
+    EXPECT_EQ(watcher.seen()[0].items, rightClickMenuOf(interleavedOffMenu));
+}
+
+// A click on the icon that the open menu's own loop hands on opens no menu inside it.
+TEST_F(MainWindow, NoMenuOpensWhileAnotherIsOpen) {
+    ASSERT_TRUE(create());
+    PopupMenuWatcher watcher;
+    PostMessageA(window, trayMessage, trayIcon, WM_RBUTTONDOWN);
+    trayNotify(WM_RBUTTONDOWN);
+    MSG queued;
+    EXPECT_FALSE(PeekMessageA(&queued, window, trayMessage, trayMessage, PM_NOREMOVE))
+        << "the menu's loop did not hand the click on";
+    EXPECT_EQ(watcher.seen().size(), 1u);
 }
 
 // What each command then changes and stores is the commands' own concern.
@@ -357,6 +385,73 @@ INSTANTIATE_TEST_SUITE_P(ByMenuOrCloseRequest, MainWindowExit,
 
 // At log-off the process ends without the exit's timer: what is in memory is stored at once, and
 // no code is shown to a screen that is going away.
+// At log-on the shell may not take the icon yet, and says nothing when it is ready.
+int failedTrayAdds = 0;
+void* originalShellNotifyIcon = nullptr;
+
+BOOL WINAPI shellRefusingTwoAdds(DWORD action, PNOTIFYICONDATAA record) {
+    if (action == NIM_ADD && failedTrayAdds < 2) {
+        ++failedTrayAdds;
+        return FALSE;
+    }
+    return reinterpret_cast<decltype(&Shell_NotifyIconA)>(originalShellNotifyIcon)(action, record);
+}
+
+bool trayIconThere(HWND window) {
+    NOTIFYICONDATAA record{};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = window;
+    record.uID = trayIcon;
+    return reinterpret_cast<decltype(&Shell_NotifyIconA)>(originalShellNotifyIcon)(NIM_MODIFY,
+                                                                                   &record);
+}
+
+TEST_F(MainWindow, AnIconTheShellDidNotTakeIsAddedAgainUntilItIsThere) {
+    ImportPatch shell("shell32.dll", "Shell_NotifyIconA",
+                      reinterpret_cast<void*>(shellRefusingTwoAdds));
+    ASSERT_TRUE(shell.active());
+    originalShellNotifyIcon = shell.original();
+    failedTrayAdds = 0;
+    ASSERT_TRUE(create());
+    EXPECT_FALSE(trayIconThere(window));
+    EXPECT_TRUE(waitUntil([&] { return trayIconThere(window); }, 15000)) << "never added again";
+    EXPECT_EQ(failedTrayAdds, 2);
+}
+
+// A controller run as administrator hears the restarted shell's broadcast only when it lets it
+// through its message filter; the filter exists from Windows 7 on and is looked up at run time.
+struct SeenFilterChange {
+    HWND window = nullptr;
+    UINT message = 0;
+    DWORD action = 0;
+} filterChange;
+void* originalGetProcAddress = nullptr;
+
+BOOL WINAPI recordFilterChange(HWND window, UINT message, DWORD action, void*) {
+    filterChange = {window, message, action};
+    return TRUE;
+}
+
+FARPROC WINAPI procAddressWithRecordedFilter(HMODULE module, LPCSTR name) {
+    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) &&
+        std::string(name) == "ChangeWindowMessageFilterEx")
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(recordFilterChange));
+    return reinterpret_cast<decltype(&GetProcAddress)>(originalGetProcAddress)(module, name);
+}
+
+TEST_F(MainWindow, LetsTheShellsRestartThroughTheMessageFilter) {
+    ImportPatch lookUp("kernel32.dll", "GetProcAddress",
+                       reinterpret_cast<void*>(procAddressWithRecordedFilter));
+    ASSERT_TRUE(lookUp.active());
+    originalGetProcAddress = lookUp.original();
+    filterChange = {};
+    ASSERT_TRUE(create());
+    constexpr DWORD allow = 1;
+    EXPECT_EQ(filterChange.window, window);
+    EXPECT_EQ(filterChange.message, RegisterWindowMessageA("TaskbarCreated"));
+    EXPECT_EQ(filterChange.action, allow);
+}
+
 TEST_F(MainWindow, TheEndOfTheSessionStoresTheSettingsAndShowsNothing) {
     ASSERT_TRUE(create());
     controller.mode = ModePageFlip; // in memory only

@@ -108,7 +108,7 @@ TEST_P(ControllerIcon, ShowsTheGlassesOnATransparentBackground) {
     DestroyIcon(icon);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, ControllerIcon, testing::Values(16, 32));
+INSTANTIATE_TEST_SUITE_P(Sizes, ControllerIcon, testing::Values(16, 20, 24, 32, 40, 48));
 
 TEST(TrayTip, LoadsAsTheProductName) {
     char text[50] = {};

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -152,6 +153,52 @@ std::string manifestOf(const std::string& program) {
     return text;
 }
 
+// The functions a program imports by name, as "library!Function" with the library in lower case.
+std::set<std::string> importsOf(const std::string& program) {
+    std::set<std::string> imports;
+    HMODULE mapped = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!mapped)
+        return imports;
+    // The low bits of such a handle mark it as mapped for reading: the image starts below them.
+    auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(mapped) & ~ULONG_PTR{3});
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& table =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* library =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + table.VirtualAddress);
+         table.VirtualAddress && library->Name; ++library) {
+        std::string name = reinterpret_cast<const char*>(base + library->Name);
+        for (char& c : name)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
+                 base +
+                 (library->OriginalFirstThunk ? library->OriginalFirstThunk : library->FirstThunk));
+             thunk->u1.AddressOfData; ++thunk)
+            if (!IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal))
+                imports.insert(
+                    name + "!" +
+                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + thunk->u1.AddressOfData)
+                        ->Name);
+    }
+    FreeLibrary(mapped);
+    return imports;
+}
+
+// Every Windows program sleeps a whole clock tick unless it asks for a finer one: lumowatch's
+// few milliseconds between reads need it. The controller takes its common controls from the
+// system, never from a file of that name beside it, which a load by name at run time would find
+// first.
+TEST(Imports, LumowatchRaisesTheTimerResolutionAndTheControllerImportsTheCommonControls) {
+    const std::set<std::string> watch = importsOf(testProgramFolder() + "..\\lumowatch.exe");
+    ASSERT_FALSE(watch.empty());
+    EXPECT_TRUE(watch.count("winmm.dll!timeBeginPeriod"));
+    EXPECT_TRUE(watch.count("winmm.dll!timeEndPeriod"));
+    const std::set<std::string> controllerImports = importsOf(controllerPath());
+    ASSERT_FALSE(controllerImports.empty());
+    EXPECT_TRUE(controllerImports.count("comctl32.dll!InitCommonControlsEx"));
+}
+
 using GetWindowDpiAwarenessContextFunction = HANDLE(WINAPI*)(HWND);
 using GetAwarenessFromDpiAwarenessContextFunction = int(WINAPI*)(HANDLE);
 constexpr int perMonitorAware = 2;
@@ -168,7 +215,9 @@ TEST(Manifest, TheProgramsAreAwareOfEachMonitorsScaleAndRunAsTheUserWhoStartsThe
              {">PerMonitorV2, PerMonitor</dpiAwareness>", ">true/pm</dpiAware>",
               "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
               "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
-              "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>"})
+              "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>",
+              // Themed dialogs and message boxes, not those of Windows 95.
+              "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""})
             EXPECT_NE(manifest.find(declaration), std::string::npos)
                 << program << ": " << declaration;
     }

@@ -1,6 +1,6 @@
 ; The installer of the controller: per machine, with administrator rights. It copies the three
-; programs, registers the automation server (in the 64-bit view of the registry too, where 64-bit
-; clients look for the interface), adds a Start menu shortcut, "Start with Windows" and the entry
+; programs, registers the automation server (which writes the 64-bit view of the registry too,
+; where 64-bit clients look for the interface), adds a Start menu shortcut, "Start with Windows" and the entry
 ; in Add/Remove Programs. An upgrade ends a running controller the way its own Exit does and starts
 ; it again afterwards. The uninstaller removes all of that and keeps the user's settings.
 ;
@@ -29,7 +29,6 @@ Unicode true
 !include FileFunc.nsh
 !include Sections.nsh
 !include WinMessages.nsh
-!include x64.nsh
 
 ; The name the program shows: its tray tip (string 101) and its version resource's ProductName.
 !define PRODUCT "Vorn Controller"
@@ -44,16 +43,6 @@ Unicode true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZEZIZER"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "ZEZIZER"
-; ILumoCode and its type library, as in src/server/zezizer.idl. On 64-bit Windows
-; HKLM\Software\Classes\Interface is redirected (a 32-bit program such as the server writes the
-; 32-bit view) while TypeLib is shared: 64-bit clients find the interface's marshalling in the
-; 64-bit view only through these keys.
-!define INTERFACE_KEY "Software\Classes\Interface\{8981EAAD-8600-41A8-AD58-CBAA335C022C}"
-!define INTERFACE_NAME "ILumoCode"
-!define TYPE_LIBRARY "{4D841E28-F3BC-4A0E-9C15-3023099BD704}"
-!define TYPE_LIBRARY_VERSION "1.0"
-; The system's marshaller for automation interfaces, which reads the type library.
-!define AUTOMATION_MARSHALLER "{00020424-0000-0000-C000-000000000046}"
 
 Name "${PRODUCT}"
 OutFile "${OUTPUT}"
@@ -116,20 +105,23 @@ Var FreshFolder
         Delete "$INSTDIR\${NAME}"
     ${EndIf}
 !macroend
+; A file still in use (a controller of another session, say) goes at the next restart.
 !macro DropPrevious NAME
-    Delete "$INSTDIR\${NAME}.previous"
+    Delete /REBOOTOK "$INSTDIR\${NAME}.previous"
 !macroend
 !macro CopyProgram NAME
     File "${PROGRAMS}\${NAME}"
 !macroend
 !macro RemoveProgram NAME
-    Delete "$INSTDIR\${NAME}"
+    Delete /REBOOTOK "$INSTDIR\${NAME}"
 !macroend
 
 ; --- shared by the installer and the uninstaller ------------------------------------------------
 
 ; Ends a running controller the way its Exit does and waits, bounded, for its process to end.
-; $ControllerWasRunning: 1 when one ran. When it does not end, says so and aborts.
+; $ControllerWasRunning: 1 when one ran. When it does not end, says so and aborts. A controller
+; whose process cannot be opened (another user's) is asked to end but not waited for: its files are
+; renamed while it runs and removed at the next restart.
 !macro EndControllerFunction UN
 Function ${UN}EndController
     StrCpy $ControllerWasRunning 0
@@ -143,6 +135,9 @@ Function ${UN}EndController
     ; The hidden main window answers WM_CLOSE with the tray menu's Exit: the stereo-off code on
     ; the screen, the settings saved, the icon removed, the process ends 2.5 s later.
     System::Call "user32::PostMessage(p r0, i ${WM_CLOSE}, p 0, p 0)"
+    ${If} $2 = 0
+        Return
+    ${EndIf}
     System::Call "kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS}) i .r3"
     System::Call "kernel32::CloseHandle(p r2)"
     ${If} $3 <> ${WAIT_OBJECT_0}
@@ -222,16 +217,6 @@ Section "-Programs"
     ${EndIf}
     !insertmacro ForEachProgram DropPrevious
 
-    ${If} ${RunningX64}
-        SetRegView 64
-        WriteRegStr HKLM "${INTERFACE_KEY}" "" "${INTERFACE_NAME}"
-        WriteRegStr HKLM "${INTERFACE_KEY}\ProxyStubClsid" "" "${AUTOMATION_MARSHALLER}"
-        WriteRegStr HKLM "${INTERFACE_KEY}\ProxyStubClsid32" "" "${AUTOMATION_MARSHALLER}"
-        WriteRegStr HKLM "${INTERFACE_KEY}\TypeLib" "" "${TYPE_LIBRARY}"
-        WriteRegStr HKLM "${INTERFACE_KEY}\TypeLib" "Version" "${TYPE_LIBRARY_VERSION}"
-        SetRegView 32
-    ${EndIf}
-
     CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 SectionEnd
@@ -297,14 +282,9 @@ Section "Uninstall"
     ${If} ${FileExists} "$INSTDIR\${PROGRAM}"
         ExecWait '"$INSTDIR\${PROGRAM}" /UnregServer'
     ${EndIf}
-    ${If} ${RunningX64}
-        SetRegView 64
-        DeleteRegKey HKLM "${INTERFACE_KEY}"
-        SetRegView 32
-    ${EndIf}
     !insertmacro ForEachProgram RemoveProgram
     Delete "$INSTDIR\${UNINSTALLER}"
-    RMDir "$INSTDIR"
+    RMDir /REBOOTOK "$INSTDIR"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <mmsystem.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -24,6 +26,7 @@ constexpr int exitTimeUp = 0;
 constexpr int exitUsage = 2;
 constexpr int exitUnknownCommand = -1;
 constexpr DWORD pollIntervalMs = 5;
+constexpr UINT timerResolutionMs = 1;
 
 std::atomic<bool> stopRequested{false};
 
@@ -58,6 +61,22 @@ class Clock {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
+// Windows sleeps at least a whole clock tick (about 15.6 ms by default): the poll interval needs a
+// finer tick for as long as the watch lasts, and only that long.
+class FineTimerResolution {
+  public:
+    FineTimerResolution() : raised_(timeBeginPeriod(timerResolutionMs) == TIMERR_NOERROR) {}
+    ~FineTimerResolution() {
+        if (raised_)
+            timeEndPeriod(timerResolutionMs);
+    }
+    FineTimerResolution(const FineTimerResolution&) = delete;
+    FineTimerResolution& operator=(const FineTimerResolution&) = delete;
+
+  private:
+    bool raised_;
+};
+
 // Says on stderr when the screen can be read and when it cannot, once each time that changes.
 class ReadableNotice {
   public:
@@ -82,6 +101,7 @@ class ReadableNotice {
 
 int watch(const WatchOptions& options) {
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
+    const FineTimerResolution resolution;
     const Clock clock;
     ScreenTop screen;
     CodeTracker tracker;
