@@ -118,7 +118,7 @@ goto end
 rem --- one test program, run from the tests folder as the build runs it ---------------------
 :run_program
 echo Running %1...
-"%~1.exe" --gtest_output=xml:"%RESULTS%\%~1.xml" >"%RESULTS%\%~1.log" 2>&1
+"%HELPER%" run "%~1.exe" "%RESULTS%\%~1.xml" >"%RESULTS%\%~1.log" 2>&1
 >"%RESULTS%\%~1.exit" echo %ERRORLEVEL%
 exit /b 0
 

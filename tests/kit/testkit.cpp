@@ -3,6 +3,8 @@
 // programs' XML results into the summary.
 //
 //   testkit system                 the system's lines of the summary
+//   testkit run PROGRAM XML        runs a test program with its results to XML; one that has not
+//                                  ended after ten minutes is ended, with exit code 258
 //   testkit stop KIT_FOLDER        ends every controller (WM_CLOSE, as the installer does) and
 //                                  every program of the kit folder; prints the paths of the
 //                                  controllers that ran from elsewhere, to be started again
@@ -33,6 +35,8 @@ constexpr DWORD controllerEndsMs = 15000;
 constexpr DWORD forcedEndMs = 5000;
 constexpr int defaultDpi = 96;
 constexpr char versionKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr DWORD testProgramEndsMs = 10 * 60 * 1000;
+constexpr DWORD timedOutExitCode = WAIT_TIMEOUT;
 constexpr char exitCodeExtension[] = ".exit";
 constexpr char resultsExtension[] = ".xml";
 
@@ -191,6 +195,33 @@ void endProgramsIn(const std::string& folder) {
     }
 }
 
+// The test program shares this console and output; a program that hangs (a dialog that never
+// came to the front, say) must not hold up the rest of the run.
+int runTestProgram(const char* program, const char* resultsPath) {
+    std::string commandLine =
+        std::string("\"") + program + "\" --gtest_output=xml:\"" + resultsPath + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        std::printf("testkit: could not start %s (error %lu)\n", program, GetLastError());
+        return 1;
+    }
+    CloseHandle(started.hThread);
+    Handle process(started.hProcess);
+    if (WaitForSingleObject(process.get(), testProgramEndsMs) != WAIT_OBJECT_0) {
+        std::printf("testkit: %s did not end within %lu s and was ended\n", program,
+                    testProgramEndsMs / 1000);
+        std::fflush(stdout);
+        TerminateProcess(process.get(), timedOutExitCode);
+        WaitForSingleObject(process.get(), forcedEndMs);
+    }
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<int>(code);
+}
+
 int stop(const char* kitFolder) {
     const std::string folder = fullFolder(kitFolder);
     // The kit's test programs first, so that none starts a controller again.
@@ -295,7 +326,11 @@ ProgramResults programResults(const std::string& base) {
     const std::string xml = fileText(base + resultsExtension);
     ProgramResults results = resultsOf(xml);
     const int code = std::atoi(exitCode.c_str());
-    if (xml.find("</testsuites>") == xml.npos) {
+    if (code == static_cast<int>(timedOutExitCode)) {
+        ++results.failed;
+        results.failures += "    FAILED: it did not end within " +
+                            std::to_string(testProgramEndsMs / 1000) + " s and was ended\n";
+    } else if (xml.find("</testsuites>") == xml.npos) {
         ++results.failed;
         results.failures += "    FAILED: it ended with exit code " + std::to_string(code) +
                             " without writing its results (a crash or an interrupted run)\n";
@@ -356,7 +391,8 @@ int same(const char* first, const char* second) {
 int usage() {
     std::fprintf(
         stderr,
-        "usage: testkit system | stop KIT_FOLDER | summary RESULTS FILE | same FILE FILE\n");
+        "usage: testkit system | run PROGRAM XML | stop KIT_FOLDER | summary RESULTS FILE | "
+        "same FILE FILE\n");
     return 2;
 }
 
@@ -366,6 +402,8 @@ int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "system" && argc == 2)
         return printSystem();
+    if (command == "run" && argc == 4)
+        return runTestProgram(argv[2], argv[3]);
     if (command == "stop" && argc == 3)
         return stop(argv[2]);
     if (command == "summary" && argc == 4)
