@@ -107,7 +107,8 @@ popd
 
 echo.
 echo Ending what the tests left running...
-"%HELPER%" stop "%KIT%" >>"%CONTROLLERS%"
+rem A controller that runs now is one that the tests started, perhaps from a copy elsewhere.
+"%HELPER%" stop "%KIT%" >nul
 echo Putting back the saved settings...
 call :restore
 call :restart_controllers
