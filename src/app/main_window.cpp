@@ -176,7 +176,8 @@ LRESULT onHotKey(HWND window, int id) {
     // The Properties dialog edits the hot-keys and the mode: none acts while it is open.
     if (controller.propertiesWindow)
         return 0;
-    HWND previous = GetActiveWindow();
+    // The window of whatever program the user is in; GetActiveWindow names only this thread's.
+    HWND previous = GetForegroundWindow();
     SetForegroundWindow(window);
     runHotKey(id);
     SetForegroundWindow(previous);

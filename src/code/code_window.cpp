@@ -17,7 +17,7 @@ void onCreate(HWND window) {
 
 void onPaint(HWND window) {
     HWND previousForeground = GetForegroundWindow();
-    BringWindowToTop(window);
+    raiseCodeWindow(window);
     // Invalidate without erasing: the window has no background and draws nothing but the code.
     InvalidateRect(window, nullptr, FALSE);
     PAINTSTRUCT paint;
@@ -71,14 +71,19 @@ int registerCodeWindowClass() {
 int openCodeWindow() {
     if (!registerCodeWindowClass())
         return 0;
-    HWND window =
-        CreateWindowExA(WS_EX_TOOLWINDOW, codeWindowClassName, codeWindowTitle, WS_POPUP, 0, 0,
-                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                        nullptr, controller.moduleInstance, nullptr);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    HWND window = CreateWindowExA(codeWindowExStyle, codeWindowClassName, codeWindowTitle, WS_POPUP,
+                                  0, 0, width, GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                  controller.moduleInstance, nullptr);
     if (!window) {
         controller.lastError = ErrorCreateCodeWindow;
         return 0;
     }
-    ShowWindow(window, SW_SHOWNORMAL);
+    // The rows of the code it is opened for. A later command's window lies above it; where that
+    // code is shorter, this one's further rows stay visible until its second is over, as they did
+    // on a desktop without composition. Without a region (no GDI memory left) the code still
+    // shows, over a window as large as the screen.
+    limitWindowToCodeRows(window, controller.currentCode, width);
+    ShowWindow(window, codeWindowShowCommand);
     return 1;
 }

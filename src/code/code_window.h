@@ -1,6 +1,10 @@
 #pragma once
 // The code window: a borderless popup over the whole primary screen that paints the display code
 // of the current command on its top rows and destroys itself one second after it was created.
+// Its window region is the rows of its code, so the rest of the screen stays visible and takes
+// the mouse: with desktop composition an unpainted part of a window shows black. It lies above
+// always-on-top windows and never takes the activation, so the program in front keeps the keyboard
+// (a game in exclusive full screen minimises when another window is activated).
 
 #include <windows.h>
 
@@ -8,6 +12,13 @@ inline constexpr char codeWindowClassName[] = "LUMOCODECLASS";
 inline constexpr char codeWindowTitle[] = "Tavik Code Window";
 constexpr UINT_PTR codeWindowTimerId = 50001;
 constexpr UINT codeWindowLifetimeMs = 1000;
+constexpr DWORD codeWindowExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+constexpr int codeWindowShowCommand = SW_SHOWNOACTIVATE;
+
+// To the top of the always-on-top windows, without activating it (BringWindowToTop would).
+inline void raiseCodeWindow(HWND window) {
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 // 1 when the class exists or was registered; 0 with lastError 25.
 int registerCodeWindowClass();

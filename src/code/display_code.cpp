@@ -40,10 +40,6 @@ static_assert(stereoNormalRows.size() == stereoCodeRows && lcdMode1Rows.size() =
 
 } // namespace
 
-bool isLcdCommand(int32_t command) {
-    return command == LcdMode1 || command == LcdMode2 || command == LcdModeOff;
-}
-
 std::span<const CodeColour> displayCodeRows(int32_t command) {
     switch (command) {
     case StereoReverse:
@@ -92,4 +88,12 @@ void paintDisplayCodeRows(HDC dc, int32_t command, int width) {
 
 void paintDisplayCode(HDC dc, int32_t command) {
     paintDisplayCodeRows(dc, command, GetSystemMetrics(SM_CXSCREEN));
+}
+
+void limitWindowToCodeRows(HWND window, int32_t command, int width) {
+    const int rows = static_cast<int>(displayCodeRows(command).size());
+    HRGN region = CreateRectRgn(0, 0, width, rows);
+    // Set before the window is shown: no redraw asked. Once set, the system owns the region.
+    if (region && !SetWindowRgn(window, region, FALSE))
+        DeleteObject(region);
 }

@@ -26,9 +26,6 @@ constexpr COLORREF colourRef(CodeColour colour) {
 constexpr int stereoCodeRows = 10;
 constexpr int lcdCodeRows = 14;
 
-// True for the commands whose code belongs to the LCD family (5, 6 and 7).
-bool isLcdCommand(int32_t command);
-
 // The colours of rows 0, 1, ... of the code for a command, top to bottom.
 std::span<const CodeColour> displayCodeRows(int32_t command);
 
@@ -38,3 +35,8 @@ void paintDisplayCodeRows(HDC dc, int32_t command, int width);
 
 // As above, across the whole width of the primary screen.
 void paintDisplayCode(HDC dc, int32_t command);
+
+// Gives a window the region of the rows that the code of a command paints, width pixels wide, so
+// that the rest of the window neither shows nor takes the mouse. Where no region can be made or
+// set, the window keeps the whole of its area.
+void limitWindowToCodeRows(HWND window, int32_t command, int width);

@@ -267,6 +267,7 @@ class TrayMenu(ControllerTest):
 
 
 PROPERTIES = "Lumo Controller Properties"
+CENTRE = (DESKTOP_WIDTH // 2, DESKTOP_HEIGHT // 2)
 OPEN_PROPERTIES = ("Up", "Up", "Return")
 # Where the Properties dialog's controls are, in dialog units; ids of what the probe reads.
 MODE_LIST, LCD_LIST, FIRST_HOT_KEY, SECOND_HOT_KEY, APPLY = \
@@ -416,6 +417,30 @@ class HotKeys(ControllerTest):
         self.start()
         self.screen.keys("ctrl+F10")
         self.wait_for_code(1)
+
+    def test_over_another_program_the_code_takes_only_its_rows_and_leaves_the_foreground(self):
+        """A program in front (the probe's window over the middle of the screen) keeps the
+        foreground through a hot-key and its code, and the screen and the mouse below the code's
+        rows. The probe watches from its own process: what it says of the code window, it saw
+        while the code was on the screen."""
+        self.store_matching()
+        self.start()
+        front = Probe("front-window")
+        self.addCleanup(front.end)
+        self.assertEqual(front.answer, "ready", "the probe's window did not get the foreground")
+        # The key goes to the X window under the pointer: the program in front.
+        self.screen.point_at(CENTRE)
+        for chord, click in (("ctrl+F10", False), ("ctrl+F12", True)):
+            with self.subTest(chord=chord):
+                self.screen.keys(chord)
+                self.assertEqual(front.read_line(5),
+                                 f"code topmost=1 region=simple 0,0,{DESKTOP_WIDTH},10 "
+                                 "centre=front")
+                if click:
+                    # Within the code's second: the probe says whether the code was still there.
+                    self.screen.click(CENTRE)
+                    self.assertEqual(front.read_line(5), "clicked code=1")
+                self.assertEqual(front.read_line(5), "gone foreground=front")
 
     def test_a_hot_key_held_by_another_program_stays_its_and_the_others_still_work(self):
         self.store_matching()

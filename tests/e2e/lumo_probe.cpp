@@ -14,6 +14,15 @@
 //   lumo_probe controls TITLE           what the shown window of that title shows: one line
 //                                       "ID TEXT" for each control with an id, a hot-key control's
 //                                       value in hex instead of its text
+//   lumo_probe front-window             a program in front: a window over the middle of the screen
+//                                       that takes the foreground ("ready" or "not-foreground"),
+//                                       then until stdin closes tells what it sees of the code
+//                                       windows: "code topmost=0|1 region=TYPE L,T,R,B
+//                                       centre=front|code|other" when one shows, "clicked code=0|1"
+//                                       for a click on it, "gone foreground=front|other" when the
+//                                       last code window has gone
+
+#include "support/test_names.h"
 
 #include <windows.h>
 
@@ -27,7 +36,6 @@
 
 namespace {
 
-constexpr char controllerClass[] = "LUMOCNTLCLASS1";
 constexpr UINT answerTimeoutMs = 1000;
 constexpr DWORD pollIntervalMs = 20;
 constexpr int heldHotKeyId = 1;
@@ -37,7 +45,7 @@ constexpr char taskbarCreated[] = "TaskbarCreated";
 int usage() {
     std::fputs(
         "usage: lumo_probe wait-ready MS | post-command ID | close | drop-icon | shell-restarted |"
-        " hold-hotkey MODS VK | keep-desktop | controls TITLE\n",
+        " hold-hotkey MODS VK | keep-desktop | controls TITLE | front-window\n",
         stderr);
     return 2;
 }
@@ -46,7 +54,7 @@ int usage() {
 int waitReady(DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     do {
-        HWND controller = FindWindowA(controllerClass, nullptr);
+        HWND controller = FindWindowA(controllerWindowClass, nullptr);
         DWORD_PTR answer = 0;
         if (controller && SendMessageTimeoutA(controller, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
                                               answerTimeoutMs, &answer))
@@ -57,14 +65,14 @@ int waitReady(DWORD timeoutMs) {
 }
 
 int postToController(UINT message, WPARAM wParam) {
-    HWND controller = FindWindowA(controllerClass, nullptr);
+    HWND controller = FindWindowA(controllerWindowClass, nullptr);
     return controller && PostMessageA(controller, message, wParam, 0) ? 0 : 1;
 }
 
 int dropIcon() {
     NOTIFYICONDATAA icon{};
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    icon.hWnd = FindWindowA(controllerClass, nullptr);
+    icon.hWnd = FindWindowA(controllerWindowClass, nullptr);
     icon.uID = controllerIconId;
     return icon.hWnd && Shell_NotifyIconA(NIM_DELETE, &icon) ? 0 : 1;
 }
@@ -96,9 +104,11 @@ void runUntilStdinCloses() {
         PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
     });
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (message.message == WM_HOTKEY)
             say("pressed");
+        DispatchMessageA(&message);
+    }
     stdinWatch.join();
 }
 
@@ -120,6 +130,88 @@ int keepDesktop() {
     if (!window)
         return 1;
     say("ready");
+    runUntilStdinCloses();
+    DestroyWindow(window);
+    return 0;
+}
+
+constexpr char frontWindowClass[] = "LumoProbeFront";
+constexpr UINT_PTR codeWatchTimerId = 1;
+constexpr UINT codeWatchIntervalMs = 10;
+constexpr DWORD foregroundWithinMs = 5000;
+
+HWND shownCodeWindow() {
+    HWND window = FindWindowA(controllerCodeWindowClass, nullptr);
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+POINT screenCentre() {
+    return {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
+}
+
+void sayCodeWindow(HWND front, HWND code) {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const int type = GetWindowRgn(code, region);
+    RECT box{};
+    GetRgnBox(region, &box);
+    DeleteObject(region);
+    const char* types[] = {"error", "null", "simple", "complex"};
+    HWND atCentre = WindowFromPoint(screenCentre());
+    std::printf("code topmost=%d region=%s %ld,%ld,%ld,%ld centre=%s\n",
+                (GetWindowLongA(code, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0,
+                type >= ERROR && type <= COMPLEXREGION ? types[type] : "?", box.left, box.top,
+                box.right, box.bottom,
+                atCentre == front  ? "front"
+                : atCentre == code ? "code"
+                                   : "other");
+    std::fflush(stdout);
+}
+
+// Watches for code windows: one that shows, and the end of the last one.
+void onCodeWatch(HWND front) {
+    static bool codeShown = false;
+    HWND code = shownCodeWindow();
+    if (code && !codeShown)
+        sayCodeWindow(front, code);
+    else if (!code && codeShown)
+        say(GetForegroundWindow() == front ? "gone foreground=front" : "gone foreground=other");
+    codeShown = code != nullptr;
+}
+
+LRESULT CALLBACK frontWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        onCodeWatch(window);
+        return 0;
+    case WM_LBUTTONDOWN:
+        say(shownCodeWindow() ? "clicked code=1" : "clicked code=0");
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int frontWindow() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = frontWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = frontWindowClass;
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HWND window =
+        RegisterClassA(&windowClass)
+            ? CreateWindowExA(0, frontWindowClass, "lumo probe front", WS_POPUP | WS_VISIBLE,
+                              width / 4, height / 4, width / 2, height / 2, nullptr, nullptr,
+                              windowClass.hInstance, nullptr)
+            : nullptr;
+    if (!window)
+        return 1;
+    SetForegroundWindow(window);
+    const ULONGLONG deadline = GetTickCount64() + foregroundWithinMs;
+    while (GetForegroundWindow() != window && GetTickCount64() < deadline)
+        Sleep(pollIntervalMs);
+    say(GetForegroundWindow() == window ? "ready" : "not-foreground");
+    SetTimer(window, codeWatchTimerId, codeWatchIntervalMs, nullptr);
     runUntilStdinCloses();
     DestroyWindow(window);
     return 0;
@@ -187,5 +279,7 @@ int main(int argc, char** argv) {
         return keepDesktop();
     if (argc == 3 && std::strcmp(argv[1], "controls") == 0)
         return printControls(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "front-window") == 0)
+        return frontWindow();
     return usage();
 }

@@ -2,13 +2,13 @@
 // The real ZEZIZER.exe, started from outside as a child process of the test.
 
 #include "support/child_process.h"
+#include "support/test_names.h"
 
 #include <windows.h>
 
 #include <optional>
 #include <string>
 
-inline constexpr char controllerWindowClass[] = "LUMOCNTLCLASS1";
 constexpr WORD controllerExitCommand = 40001;
 
 // The folder of the test programs, with its trailing backslash.

@@ -8,6 +8,7 @@
 #include "support/registry.h"
 #include "support/server_keys.h"
 #include "support/test_host.h"
+#include "support/test_names.h"
 #include "support/wait.h"
 #include "support/windows.h"
 
@@ -16,7 +17,6 @@
 #include <utility>
 #include <vector>
 
-inline constexpr char controllerCodeWindowClass[] = "LUMOCODECLASS";
 constexpr DWORD codeWindowsGoneMs = 3000;
 
 // Waits until the code windows of earlier commands are gone, so that the next ones are its own.

@@ -7,14 +7,13 @@
 #include "support/fresh_controller.h"
 #include "support/dialog_driver.h"
 #include "support/wait.h"
+#include "support/test_names.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
-
-constexpr char aboutTitle[] = "About Lumo Controller";
 
 class AboutBox : public testing::Test {
   protected:
@@ -24,7 +23,7 @@ class AboutBox : public testing::Test {
     static INT_PTR runAbout(const std::function<void(HWND)>& user) {
         INT_PTR result = 0;
         driveDialog(
-            aboutTitle,
+            aboutBoxTitle,
             [&] {
                 result = DialogBoxParamA(controller.moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT),
                                          nullptr, aboutDialogProc, 0);
@@ -38,7 +37,7 @@ TEST_F(AboutBox, ShowsTheRunningVersion) {
     makeVersionText();
     bool shown = false;
     driveDialog(
-        aboutTitle, [&] { shown = showAboutDialog(nullptr); },
+        aboutBoxTitle, [&] { shown = showAboutDialog(nullptr); },
         [](HWND box) {
             EXPECT_EQ(controlText(box, IDC_ABOUT_VERSION), "Version:   2.7.0.0");
             click(box, IDOK);

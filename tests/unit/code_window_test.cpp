@@ -2,6 +2,7 @@
 
 #include "code/code_window.h"
 #include "code/controller_state.h"
+#include "code/display_code.h"
 #include "settings/error_codes.h"
 #include "support/code_table.h"
 #include "support/import_patch.h"
@@ -13,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -67,20 +70,21 @@ TEST_F(CodeWindow, PaintsEveryCodeAcrossTheTopRowsOfTheScreen) {
 }
 
 TEST_F(CodeWindow, RepaintsWithoutErasingWhatItDoesNotDraw) {
-    HWND window = openFor(StereoNormal);
+    // A window of a longer code repaints the shorter code of a later command.
+    HWND window = openFor(LcdMode1);
     ASSERT_NE(window, nullptr);
     // Paint a background into the window's own device context, then let it repaint a code.
-    constexpr int rows = 40;
+    constexpr int rows = lcdCodeRows;
     HDC dc = GetDC(window);
     fillRect(dc, RECT{0, 0, screenWidth(), rows}, background);
-    controller.currentCode = LcdMode1;
+    controller.currentCode = StereoReverse;
     SendMessageA(window, WM_PAINT, 0, 0);
     Capture inWindow(dc, screenWidth(), rows);
     ReleaseDC(window, dc);
 
-    const std::string_view lcd = "RRRRRRGGYYYYGR";
+    const std::string_view stereo = "RRGGYYYYKR";
     for (int y = 0; y < rows; ++y) {
-        const COLORREF expected = y < int(lcd.size()) ? colourOfLetter(lcd[y]) : background;
+        const COLORREF expected = y < int(stereo.size()) ? colourOfLetter(stereo[y]) : background;
         EXPECT_EQ(inWindow.firstMismatch(y, expected), -1) << "row " << y;
     }
     DestroyWindow(window);
@@ -91,7 +95,8 @@ TEST_F(CodeWindow, IsABorderlessToolPopupOverThePrimaryScreenWithAPlainClass) {
     ASSERT_NE(window, nullptr);
 
     EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS), WS_POPUP);
-    EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE), WS_EX_TOOLWINDOW);
+    EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE),
+              WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE);
     EXPECT_EQ(windowText(window), codeWindowTitle);
     RECT rect{};
     GetWindowRect(window, &rect);
@@ -109,6 +114,66 @@ TEST_F(CodeWindow, IsABorderlessToolPopupOverThePrimaryScreenWithAPlainClass) {
     EXPECT_EQ(windowClass.hCursor, LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_EQ(windowClass.lpszMenuName, nullptr);
     DestroyWindow(window);
+}
+
+// The first visible window in the z-order: hidden ones (the shell keeps hidden topmost tooltip
+// windows of tray icons that have come and gone) cover nothing.
+HWND topVisibleWindow() {
+    HWND window = GetTopWindow(nullptr);
+    while (window && !IsWindowVisible(window))
+        window = GetWindow(window, GW_HWNDNEXT);
+    return window;
+}
+
+// The window's region: its type, and the rectangle around it in window coordinates.
+struct WindowRegion {
+    int type;
+    RECT box;
+};
+
+WindowRegion windowRegion(HWND window) {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    WindowRegion result{GetWindowRgn(window, region), {}};
+    GetRgnBox(region, &result.box);
+    DeleteObject(region);
+    return result;
+}
+
+TEST_F(CodeWindow, OwnsOnlyTheRowsOfItsCodeAndLeavesTheRestOfTheScreenToTheWindowsBeneath) {
+    const int width = screenWidth();
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    for (const auto& [command, rows] :
+         {std::pair{StereoOff, stereoCodeRows}, std::pair{LcdModeOff, lcdCodeRows}}) {
+        HWND window = openFor(command);
+        ASSERT_NE(window, nullptr) << "command " << command;
+        const WindowRegion region = windowRegion(window);
+        EXPECT_EQ(region.type, SIMPLEREGION) << "command " << command;
+        EXPECT_TRUE(EqualRect(&region.box, std::array{RECT{0, 0, width, rows}}.data()))
+            << "command " << command << ": " << region.box.left << "," << region.box.top << ","
+            << region.box.right << "," << region.box.bottom;
+        EXPECT_EQ(WindowFromPoint({width - 1, rows - 1}), window) << "command " << command;
+        EXPECT_NE(WindowFromPoint({0, rows}), window) << "command " << command;
+        EXPECT_NE(WindowFromPoint({width / 2, height / 2}), window) << "command " << command;
+        DestroyWindow(window);
+    }
+}
+
+TEST_F(CodeWindow, ComesAboveAnAlwaysOnTopWindowWithoutTakingItsActivation) {
+    // An overlay or a game in front, always on top, with the keyboard.
+    HWND front = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "always on top", WS_POPUP | WS_VISIBLE, 0,
+                                 0, screenWidth(), 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(front, nullptr);
+    SetForegroundWindow(front);
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == front; }, 2000));
+
+    HWND window = openFor(StereoNormal);
+    ASSERT_NE(window, nullptr);
+
+    EXPECT_EQ(topVisibleWindow(), window) << "the code is not on top";
+    EXPECT_EQ(GetForegroundWindow(), front);
+    EXPECT_EQ(GetActiveWindow(), front);
+    DestroyWindow(window);
+    DestroyWindow(front);
 }
 
 TEST_F(CodeWindow, DestroysItselfAboutOneSecondAfterItWasCreated) {
@@ -133,15 +198,6 @@ TEST_F(CodeWindow, TwoWindowsEachVanishOnTheirOwnTimerAndShareOneClass) {
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(first); }, 2000));
     EXPECT_TRUE(IsWindow(second)) << "the second window went with the first one's timer";
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(second); }, 2000));
-}
-
-// The first visible window in the z-order: hidden ones (the shell keeps hidden topmost tooltip
-// windows of tray icons that have come and gone) cover nothing.
-HWND topVisibleWindow() {
-    HWND window = GetTopWindow(nullptr);
-    while (window && !IsWindowVisible(window))
-        window = GetWindow(window, GW_HWNDNEXT);
-    return window;
 }
 
 TEST_F(CodeWindow, HandsTheForegroundBackToTheWindowThatHadItWhenThePaintBegan) {

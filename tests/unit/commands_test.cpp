@@ -10,6 +10,7 @@
 #include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
+#include "support/test_names.h"
 #include "support/wait.h"
 #include "support/window_log.h"
 #include "support/windows.h"
@@ -19,8 +20,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr char errorCaption[] = "Lumo Controller Error";
 
 struct CommandEffect {
     int32_t command;
@@ -106,7 +105,7 @@ TEST_F(Commands, ValuesWithoutAMeaningChangeNothingStoreNothingAndPaintNothing) 
 }
 
 TEST_F(Commands, AFailedStoreIsShownFirstAndTheCodeStillFlashes) {
-    MessageBoxWatcher boxes({errorCaption}, IDOK);
+    MessageBoxWatcher boxes({controllerErrorCaption}, IDOK);
     RegistryWriteWatch failingFirstWrite(1);
     WindowLog windows;
 
@@ -129,7 +128,7 @@ TEST_F(Commands, ACodeWindowThatCannotBeMadeFailsTheCommandAfterTheStateIsStored
 }
 
 TEST_F(Commands, StereoOffReportsItsOwnFailure) {
-    MessageBoxWatcher boxes({errorCaption}, IDOK);
+    MessageBoxWatcher boxes({controllerErrorCaption}, IDOK);
     {
         WindowLog refusing(codeWindowClassName);
         controller.active = 1;

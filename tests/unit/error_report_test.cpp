@@ -4,6 +4,7 @@
 #include "settings/error_report.h"
 #include "support/import_patch.h"
 #include "support/message_box.h"
+#include "support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ int WINAPI recordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT sty
 
 // Shows the report for a code and returns the one box the user saw.
 SeenMessageBox reportAndRead(int32_t code, const char* text = nullptr) {
-    MessageBoxWatcher watcher({"Lumo Controller Error"}, IDOK);
+    MessageBoxWatcher watcher({controllerErrorCaption}, IDOK);
     ImportPatch recording("user32.dll", "MessageBoxA",
                           reinterpret_cast<void*>(recordingMessageBox));
     EXPECT_TRUE(recording.active());

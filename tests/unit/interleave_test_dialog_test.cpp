@@ -15,6 +15,7 @@
 #include "support/wait.h"
 #include "support/window_log.h"
 #include "support/windows.h"
+#include "support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,6 @@
 
 namespace {
 
-constexpr char normalTitle[] = "Normal Interleaved Mode";
-constexpr char reverseTitle[] = "Reverse Interleaved Mode";
 // Room for the dialog to the owner's left.
 constexpr int ownerLeft = 400;
 
@@ -52,7 +51,7 @@ class InterleaveTest : public testing::Test {
     static INT_PTR runOwnedBy(HWND owner, const std::function<void(HWND)>& user) {
         INT_PTR result = 0;
         driveDialog(
-            normalTitle, [&] { result = runInterleaveTestDialog(owner); }, user);
+            normalTestDialogTitle, [&] { result = runInterleaveTestDialog(owner); }, user);
         return result;
     }
 
@@ -86,7 +85,7 @@ TEST_F(InterleaveTest, PutsThePictureOnAnOddRowForNormalEyesAndAnEvenRowForRever
                 GetWindowRect(dialog, &frame);
                 EXPECT_EQ(frame.right, ownerLeft) << "not beside its owner";
                 // The eye order does not change the texts it starts with.
-                EXPECT_EQ(windowText(dialog), normalTitle);
+                EXPECT_EQ(windowText(dialog), normalTestDialogTitle);
                 EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Reverse");
                 click(dialog, IDOK);
             });
@@ -166,7 +165,7 @@ void expectEyeOrder(HWND dialog, int32_t reverse) {
     EXPECT_EQ(controller.reverse, reverse);
     EXPECT_EQ(storedReverse(), uint32_t(reverse));
     EXPECT_TRUE(codeAppears(reverse ? StereoReverse : StereoNormal));
-    EXPECT_EQ(windowText(dialog), reverse ? reverseTitle : normalTitle);
+    EXPECT_EQ(windowText(dialog), reverse ? reverseTestDialogTitle : normalTestDialogTitle);
     EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), reverse ? "Normal" : "Reverse");
 }
 
@@ -209,11 +208,11 @@ TEST_F(InterleaveTest, EscapeAndTheCloseBoxCancel) {
 
 TEST_F(InterleaveTest, AFailedCommandIsReportedAndTheEyesStillSwap) {
     WindowLog refusal(codeWindowClassName);
-    MessageBoxWatcher watcher({"Lumo Controller Error"}, IDOK);
+    MessageBoxWatcher watcher({controllerErrorCaption}, IDOK);
     run([](HWND dialog) {
         click(dialog, IDC_TEST_TOGGLE);
         EXPECT_EQ(controller.reverse, 1);
-        EXPECT_EQ(windowText(dialog), reverseTitle);
+        EXPECT_EQ(windowText(dialog), reverseTestDialogTitle);
         EXPECT_EQ(controlText(dialog, IDC_TEST_TOGGLE), "Normal");
         click(dialog, IDOK);
     });

@@ -15,6 +15,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -43,12 +44,14 @@ int64_t numberAfter(const std::string& line, const std::string& key) {
     return std::stoll(match[1]);
 }
 
-// A topmost window over some columns of the top of the screen, as a toolbar of another program.
+// A window over some columns of the top of the screen, as a toolbar of another program. The code
+// window raises itself above every always-on-top window when it paints: the overlay is owned by
+// it, and an owned window stays above its owner.
 class Overlay {
   public:
-    Overlay(int fromX, int toX, int height)
+    Overlay(HWND codeWindow, int fromX, int toX, int height)
         : window_(CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, fromX,
-                                  0, toX - fromX, height, nullptr, nullptr, nullptr, nullptr)) {
+                                  0, toX - fromX, height, codeWindow, nullptr, nullptr, nullptr)) {
         ShowWindow(window_, SW_SHOWNOACTIVATE);
         UpdateWindow(window_);
     }
@@ -108,10 +111,11 @@ TEST_F(LumowatchOnScreen, TellsWhichColumnsAnOverlayHidAndExitsWithTheGuessedCom
     ASSERT_TRUE(watch.waitUntilReady()) << watch.errors();
 
     // The overlay comes after the code window is made and before it paints (it paints when this
-    // thread pumps its messages), so it covers the code from the first: under Wine a newer window
-    // shows above an older topmost one.
+    // thread pumps its messages), so it covers the code from the first.
     showCode(LcdMode1);
-    Overlay overlay(fromX, toX, overlayHeight);
+    const std::vector<HWND> codeWindows = topLevelWindowsOfClass(codeWindowClassName);
+    ASSERT_EQ(codeWindows.size(), 1u);
+    Overlay overlay(codeWindows.front(), fromX, toX, overlayHeight);
     ASSERT_TRUE(overlay.shown());
 
     const std::optional<DWORD> exitCode = watch.waitForExit();

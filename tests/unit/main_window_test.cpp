@@ -19,6 +19,7 @@
 #include "support/wait.h"
 #include "support/window_log.h"
 #include "support/windows.h"
+#include "support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -38,10 +39,7 @@ constexpr int hotKeyOff = 30001;
 constexpr int32_t ctrlF10 = 0x279;
 constexpr int32_t ctrlF9 = 0x278;
 constexpr int32_t noCode = 0;
-constexpr char propertiesTitle[] = "Lumo Controller Properties";
-constexpr char aboutTitle[] = "About Lumo Controller";
 constexpr int propertiesCancel = 1004;
-constexpr char errorBoxCaption[] = "Lumo Controller Error";
 
 class MainWindow : public testing::Test {
   protected:
@@ -244,7 +242,7 @@ TEST_F(MainWindow, PropertiesSwitchesStereoOffThenOpensOneDialogThatMutesTheHotK
         size_t dialogsOpen = 0;
     } seen;
     driveDialog(
-        propertiesTitle, [&] { command(40002); },
+        propertiesDialogTitle, [&] { command(40002); },
         [&](HWND dialog) {
             seen.codeAtOpening = controller.currentCode;
             seen.owner = GetWindow(dialog, GW_OWNER);
@@ -263,7 +261,7 @@ TEST_F(MainWindow, PropertiesSwitchesStereoOffThenOpensOneDialogThatMutesTheHotK
             PostMessageA(window, trayMessage, trayIcon, WM_LBUTTONDBLCLK);
             waitForDialogThread();
             seen.activeAfterDoubleClick = controller.active;
-            seen.dialogsOpen = visibleDialogs(propertiesTitle).size();
+            seen.dialogsOpen = visibleDialogs(propertiesDialogTitle).size();
             click(dialog, propertiesCancel);
         });
     EXPECT_EQ(seen.codeAtOpening, StereoOff) << "stereo was not switched off first";
@@ -286,7 +284,7 @@ TEST_F(MainWindow, ADoubleClickSwitchesStereoOffThenOpensThePropertiesDialogWith
     trayNotify(WM_LBUTTONDOWN);
     trayNotify(WM_LBUTTONUP);
     driveDialog(
-        propertiesTitle, [&] { trayNotify(WM_LBUTTONDBLCLK); },
+        propertiesDialogTitle, [&] { trayNotify(WM_LBUTTONDBLCLK); },
         [&](HWND dialog) {
             owner = GetWindow(dialog, GW_OWNER);
             codeAtOpening = controller.currentCode;
@@ -306,7 +304,7 @@ TEST_F(MainWindow, AboutOpensTheBoxAndTheHotKeysStillAct) {
     HWND owner = nullptr;
     int32_t activeAfterHotKey = -1;
     driveDialog(
-        aboutTitle, [&] { command(40003); },
+        aboutBoxTitle, [&] { command(40003); },
         [&](HWND dialog) {
             owner = GetWindow(dialog, GW_OWNER);
             PostMessageA(window, WM_HOTKEY, hotKeyOff, 0);
@@ -327,17 +325,17 @@ TEST_F(MainWindow, DialogsThatCannotBeCreatedAreReportedFromTheMenuButNotFromADo
         const char* message;
     };
     for (const FailureCase& item :
-         {FailureCase{propertiesTitle, 40002, "Cannot create Properties Dialog."},
-          FailureCase{aboutTitle, 40003, "Cannot create About Dialog."}}) {
+         {FailureCase{propertiesDialogTitle, 40002, "Cannot create Properties Dialog."},
+          FailureCase{aboutBoxTitle, 40003, "Cannot create About Dialog."}}) {
         WindowRefusal refusal(item.title);
         ASSERT_TRUE(refusal.active());
-        MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
+        MessageBoxWatcher boxes({controllerErrorCaption}, IDOK);
         command(item.id);
         EXPECT_TRUE(answeredOneBox(boxes, item.message)) << item.title;
     }
 
-    WindowRefusal refusal(propertiesTitle);
-    MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
+    WindowRefusal refusal(propertiesDialogTitle);
+    MessageBoxWatcher boxes({controllerErrorCaption}, IDOK);
     trayNotify(WM_LBUTTONDBLCLK);
     EXPECT_TRUE(boxes.seen().empty());
     EXPECT_EQ(controller.lastError, 34);
@@ -532,7 +530,7 @@ TEST_F(MainWindow, ACommandThatCannotShowItsCodeIsReportedOnce) {
     for (auto send : {+[](HWND w) { SendMessageA(w, WM_COMMAND, 40011, 0); },
                       +[](HWND w) { SendMessageA(w, WM_COMMAND, 40013, 0); },
                       +[](HWND w) { SendMessageA(w, WM_HOTKEY, hotKeyNormal, 0); }}) {
-        MessageBoxWatcher boxes({errorBoxCaption}, IDOK);
+        MessageBoxWatcher boxes({controllerErrorCaption}, IDOK);
         send(window);
         EXPECT_TRUE(answeredOneBox(boxes, "Cannot create Lumo Code Window."));
         EXPECT_EQ(controller.lastError, 0) << "the report clears the code";

@@ -18,6 +18,7 @@
 #include "support/wait.h"
 #include "support/window_log.h"
 #include "support/windows.h"
+#include "support/test_names.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -28,10 +29,7 @@
 
 namespace {
 
-constexpr char propertiesTitle[] = "Lumo Controller Properties";
-constexpr char testDialogTitle[] = "Normal Interleaved Mode";
 constexpr char testCaption[] = "Lumo Test Window";
-constexpr char errorCaption[] = "Lumo Controller Error";
 
 const std::vector<std::string> fullModeList{"Interleaved", "Over/Under", "Page Flip"};
 const std::vector<std::string> lcdList{"LCD Mode 1", "LCD Mode 2", "LCD Mode Off"};
@@ -94,7 +92,8 @@ class PropertiesDialog : public testing::Test {
     static bool open(const std::function<void(HWND)>& user) {
         bool shown = false;
         driveDialog(
-            propertiesTitle, [&] { shown = showPropertiesDialog(controller.mainWindow); }, user);
+            propertiesDialogTitle, [&] { shown = showPropertiesDialog(controller.mainWindow); },
+            user);
         return shown;
     }
 
@@ -102,7 +101,7 @@ class PropertiesDialog : public testing::Test {
     static INT_PTR run(const std::function<void(HWND)>& user) {
         INT_PTR result = 0;
         driveDialog(
-            propertiesTitle,
+            propertiesDialogTitle,
             [&] {
                 result =
                     DialogBoxParamA(controller.moduleInstance, MAKEINTRESOURCEA(IDD_PROPERTIES),
@@ -429,7 +428,7 @@ TEST_F(PropertiesDialog, EnterDoesNothingAndEscapeCancels) {
         ASSERT_TRUE(typeKeys(dialog, {VK_RETURN}));
         waitForDialogThread();
         EXPECT_TRUE(IsWindowVisible(dialog)) << "Enter closed the dialog";
-        EXPECT_EQ(waitForDialog(testDialogTitle, 0), nullptr) << "Enter started the test";
+        EXPECT_EQ(waitForDialog(normalTestDialogTitle, 0), nullptr) << "Enter started the test";
         ASSERT_TRUE(typeKeys(dialog, {VK_ESCAPE}));
     });
     EXPECT_EQ(result, 2);
@@ -461,7 +460,7 @@ void runTestFromTheButton(
     const std::function<void(HWND)>& user = [](HWND) {}) {
     postClick(dialog, IDC_TEST);
     EXPECT_TRUE(codeAppears(startCommand));
-    HWND test = waitForDialog(testDialogTitle);
+    HWND test = waitForDialog(normalTestDialogTitle);
     ASSERT_NE(test, nullptr);
     EXPECT_EQ(GetWindow(test, GW_OWNER), dialog);
     EXPECT_EQ(controller.hardware, 0) << "the test runs on the default hardware";
@@ -528,7 +527,7 @@ TEST_F(PropertiesDialog, AsksWhetherTheTestPictureLookedRight) {
 
 TEST_F(PropertiesDialog, AFailedSetIsReportedAndTheDialogStaysOpen) {
     WindowLog refusal(codeWindowClassName);
-    MessageBoxWatcher watcher({errorCaption}, IDOK);
+    MessageBoxWatcher watcher({controllerErrorCaption}, IDOK);
     open([](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LCD_MODE_LIST, CB_SETCURSEL, 1, 0);
         click(dialog, IDC_LCD_SET);
@@ -540,9 +539,9 @@ TEST_F(PropertiesDialog, AFailedSetIsReportedAndTheDialogStaysOpen) {
 }
 
 TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillGoesOff) {
-    WindowRefusal refusal(testDialogTitle);
+    WindowRefusal refusal(normalTestDialogTitle);
     ASSERT_TRUE(refusal.active());
-    MessageBoxWatcher watcher({errorCaption}, IDOK);
+    MessageBoxWatcher watcher({controllerErrorCaption}, IDOK);
     controller.reverse = 1;
     open([](HWND dialog) {
         click(dialog, IDC_TEST);
@@ -557,7 +556,7 @@ TEST_F(PropertiesDialog, ATestDialogThatCannotBeCreatedIsReportedAndStereoStillG
 TEST_F(PropertiesDialog, AFailedSaveIsReportedAndOkStillCloses) {
     RegistryWriteWatch failFirstWrite(1);
     ASSERT_TRUE(failFirstWrite.active());
-    MessageBoxWatcher watcher({errorCaption}, IDOK);
+    MessageBoxWatcher watcher({controllerErrorCaption}, IDOK);
     EXPECT_EQ(run([](HWND dialog) { click(dialog, IDC_PROPERTIES_OK); }), IDOK);
     EXPECT_TRUE(answeredOneBox(watcher, "Cannot write to Active value in registry."));
     EXPECT_EQ(controller.propertiesWindow, nullptr);

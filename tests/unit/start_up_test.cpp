@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/single_instance.h"
 #include "support/controller_process.h"
+#include "support/test_names.h"
 #include "support/wait.h"
 #include "support/windows.h"
 
@@ -80,7 +81,7 @@ class WindowOfClass {
 TEST(SingleInstance, AnyProgramsWindowOfTheExactClassNameCountsAsARunningController) {
     ASSERT_FALSE(controllerAlreadyRuns());
     {
-        WindowOfClass foreign("LUMOCNTLCLASS1");
+        WindowOfClass foreign(controllerWindowClass);
         ASSERT_TRUE(foreign.exists());
         EXPECT_TRUE(controllerAlreadyRuns());
     }
@@ -92,7 +93,7 @@ TEST(SingleInstance, AnyProgramsWindowOfTheExactClassNameCountsAsARunningControl
 }
 
 TEST(SingleInstance, TheRealProgramGivesWayToSuchAWindowWithoutShowingAnything) {
-    WindowOfClass foreign("LUMOCNTLCLASS1");
+    WindowOfClass foreign(controllerWindowClass);
     ASSERT_TRUE(foreign.exists());
     bool windowSeen = true;
     ControllerProcess controller;

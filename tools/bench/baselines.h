@@ -2,7 +2,8 @@
 // The baselines that lumobench brings itself: an out-of-process COM class whose IDispatch does
 // nothing (a mode of lumobench), and a program that only registers a window class and creates one
 // hidden window (lumotrivial.exe, beside lumobench), which on request shows the design's floor of a
-// code window: a full-screen popup of the same class style that paints the code's rows.
+// code window: a full-screen popup of the same class style, extended styles, region of the code's
+// rows and show command that paints the code's rows.
 
 #include <windows.h>
 

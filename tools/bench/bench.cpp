@@ -10,6 +10,7 @@
 #include "settings/settings_store.h"
 #include "support/child_process.h"
 #include "support/controller_process.h"
+#include "support/test_names.h"
 #include "support/wait.h"
 #include "support/windows.h"
 
@@ -28,7 +29,6 @@ namespace {
 // {CD4EE6B2-6D9E-4B89-A488-AEC7B52E0AF8}, the controller's automation class.
 constexpr CLSID lumoCodeClassId = {
     0xcd4ee6b2, 0x6d9e, 0x4b89, {0xa4, 0x88, 0xae, 0xc7, 0xb5, 0x2e, 0x0a, 0xf8}};
-constexpr char codeWindowClass[] = "LUMOCODECLASS";
 // Measures the start-up alone, for comparing builds of the controller quickly.
 constexpr char startUpOnlySwitch[] = "--start-up-only";
 constexpr WORD trayStereoNormal = 40011;
@@ -506,7 +506,7 @@ int topLevelWindowCount(DWORD processId) {
 // One request to the wineserver, however many windows there are: the only code windows on this
 // desktop are the controller's.
 bool codeWindowLeft() {
-    return FindWindowExA(nullptr, nullptr, codeWindowClass, nullptr) != nullptr;
+    return FindWindowExA(nullptr, nullptr, controllerCodeWindowClass, nullptr) != nullptr;
 }
 
 // Wine answers GetGuiResources with 0 and the memory counters of another process with 0: the
@@ -605,26 +605,26 @@ std::vector<FramePath> framePaths(const FloorProgram& floor, DispatchClient& lum
         {"Floor: lumotrivial's full-screen popup (message posted)",
          [&floor](short code) { return floor.showCode(code, 0); }, true, floorWindowClass,
          floor.processId()},
-        {"Floor + the code window's BringWindowToTop / SetForegroundWindow in its paint",
+        {"Floor + the code window's raise to the top / SetForegroundWindow in its paint",
          [&floor](short code) { return floor.showCode(code, floorPaintForeground); }, true,
          floorWindowClass, floor.processId()},
         {"SendCode", [&lumoCode, sendCode](short code) { return lumoCode.invoke(sendCode, code); },
-         true, codeWindowClass, controllerId},
+         true, controllerCodeWindowClass, controllerId},
         {"Hot-key Ctrl+F10 (SendInput key press)",
          [](short) {
              pressHotKey1();
              return true;
          },
-         false, codeWindowClass, controllerId},
+         false, controllerCodeWindowClass, controllerId},
         {"Hot-key (WM_HOTKEY 30003 posted to the main window)",
          [=](short) {
              return PostMessageA(mainWindow, WM_HOTKEY, hotKey1Id,
                                  MAKELPARAM(MOD_CONTROL, VK_F10)) != 0;
          },
-         false, codeWindowClass, controllerId},
+         false, controllerCodeWindowClass, controllerId},
         {"Tray menu Stereo Normal (WM_COMMAND 40011 posted)",
          [=](short) { return PostMessageA(mainWindow, WM_COMMAND, trayStereoNormal, 0) != 0; },
-         false, codeWindowClass, controllerId},
+         false, controllerCodeWindowClass, controllerId},
     };
 }
 

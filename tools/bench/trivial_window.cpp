@@ -1,11 +1,12 @@
 // The baselines of start-up and of the code window: a program that registers a window class,
 // creates one hidden window and runs its message loop, importing no more than a window needs.
 // Asked by a message to its hidden window, it does what the design of a code window needs and no
-// more: creates, shows and paints a full-screen popup of the code window's class style with the
-// rows of a display code, and destroys it a second later.
+// more: creates, shows and paints a full-screen popup of the code window's class style, extended
+// styles, region and show command with the rows of a display code, and destroys it a second later.
 
 #include "baselines.h"
 
+#include "code/code_window.h"
 #include "code/display_code.h"
 
 namespace {
@@ -25,12 +26,12 @@ void onFloorCreate(HWND window) {
 }
 
 void onFloorPaint(HWND window) {
-    // The code window's own additions, only when asked: it brings itself to the top and hands the
+    // The code window's own additions, only when asked: it raises itself to the top and hands the
     // foreground back to the window that had it.
     const bool foreground = paintFlags & floorPaintForeground;
     HWND previousForeground = foreground ? GetForegroundWindow() : nullptr;
     if (foreground) {
-        BringWindowToTop(window);
+        raiseCodeWindow(window);
         InvalidateRect(window, nullptr, FALSE);
     }
     PAINTSTRUCT paint;
@@ -80,11 +81,14 @@ void onShowFloorCode(int32_t code, DWORD flags) {
     paintFlags = flags;
     if (!registerFloorWindowClass())
         return;
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, floorWindowClass, "", WS_POPUP, 0, 0,
-                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                  nullptr, nullptr, moduleInstance, nullptr);
-    if (window)
-        ShowWindow(window, SW_SHOWNORMAL);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    HWND window =
+        CreateWindowExA(codeWindowExStyle, floorWindowClass, "", WS_POPUP, 0, 0, width,
+                        GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, moduleInstance, nullptr);
+    if (!window)
+        return;
+    limitWindowToCodeRows(window, code, width);
+    ShowWindow(window, codeWindowShowCommand);
 }
 
 LRESULT CALLBACK trivialWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

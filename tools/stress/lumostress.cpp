@@ -13,6 +13,7 @@
 #include "support/controller_process.h"
 #include "support/registry.h"
 #include "support/server_keys.h"
+#include "support/test_names.h"
 #include "support/wait.h"
 #include "support/windows.h"
 #include "zezizer.h"
@@ -37,7 +38,6 @@
 
 namespace {
 
-constexpr char codeWindowClass[] = "LUMOCODECLASS";
 constexpr DWORD codeWindowsGoneMs = 2000;
 constexpr DWORD memorySettlesMs = 5000;
 // A client that made no progress for this long counts as a hang of the controller.
@@ -381,7 +381,8 @@ class CodeWindowWatch {
 
     void watch() {
         while (!stopping_) {
-            const std::vector<HWND> windows = topLevelWindowsOfClass(codeWindowClass, processId_);
+            const std::vector<HWND> windows =
+                topLevelWindowsOfClass(controllerCodeWindowClass, processId_);
             const DWORD now = GetTickCount();
             mostAtOnce_ = std::max(mostAtOnce_, windows.size());
             for (HWND window : windows)
@@ -476,7 +477,9 @@ int runLoad(int clientCount, int calls) {
                                controllerProcess.processId()));
     const DWORD pid = controllerProcess.processId();
     const std::optional<std::string> linuxFolder = linuxProcessFolder("ZEZIZER.exe");
-    auto codeWindowsGone = [&] { return topLevelWindowsOfClass(codeWindowClass, pid).empty(); };
+    auto codeWindowsGone = [&] {
+        return topLevelWindowsOfClass(controllerCodeWindowClass, pid).empty();
+    };
     const std::string eventName = "lumostress-" + std::to_string(GetCurrentProcessId());
 
     const RegistrySnapshot registryBefore = snapshotRegistry();
