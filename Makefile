@@ -1,8 +1,8 @@
 # The two everyday commands: `make run` builds and starts the controller, `make test` builds and
 # runs every test, `make bench` measures the controller against baselines, `make demo` drives it
 # through its commands, menus and dialogs and takes screenshots. `make release` builds what ships,
-# lean, in $(BUILD)/release; `make dist` makes the installer and the zip from it in $(BUILD)/dist.
-# All install what is missing first.
+# lean, in $(BUILD)/release; `make dist` makes the installer and the zip from it in $(BUILD)/dist;
+# `make wintest` makes the test kit for Windows there. All install what is missing first.
 BUILD ?= build
 RELEASE := $(BUILD)/release
 SHIPPED := ZEZIZER lumosend lumowatch lumoauto
@@ -15,7 +15,7 @@ CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.c
 DEPS := tools/install-deps
 endif
 
-.PHONY: all deps build release dist run test bench demo stress clean
+.PHONY: all deps build release dist wintest run test bench demo stress clean
 
 all: build
 
@@ -39,11 +39,15 @@ release: deps $(RELEASE)/CMakeCache.txt
 dist: release
 	cmake --build $(RELEASE) --target dist
 
+# The test programs with what they start and their runner, to run on Windows.
+wintest: build
+	cmake --build $(BUILD) --target wintest
+
 run: build
 	tools/run-controller $(BUILD)
 
-# The install test installs the release's installer.
-test: build dist
+# The install test installs the release's installer; the kit's test runs the Windows test kit.
+test: build dist wintest
 	tools/run-tests $(BUILD)
 
 # The benchmark reports the shipped executable's size and parts beside the tested build's.

@@ -7,6 +7,7 @@
 #include "server/server_module.h"
 #include "server/server_registration.h"
 #include "support/server_keys.h"
+#include "support/test_host.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@ class InProcessServer : public testing::Test {
         CoUninitialize();
     }
     void SetUp() override {
+        SKIP_UNLESS_ELEVATED();
         ASSERT_TRUE(registered_);
         controller = ControllerState{};
         controller.moduleInstance = GetModuleHandleA(nullptr);

@@ -7,6 +7,7 @@
 #include "support/controller_process.h"
 #include "support/registry.h"
 #include "support/server_keys.h"
+#include "support/test_host.h"
 #include "support/test_names.h"
 #include "support/wait.h"
 #include "support/windows.h"
@@ -76,6 +77,7 @@ class OutOfProcessServer : public testing::Test {
         CoUninitialize();
     }
     void SetUp() override {
+        SKIP_UNLESS_ELEVATED();
         ASSERT_TRUE(registration_->succeeded());
         ASSERT_NE(mainWindowOf(controllerProcess()), nullptr);
     }

@@ -186,6 +186,7 @@ INSTANTIATE_TEST_SUITE_P(VBScriptAndJScript, ScriptClient,
 class UnregisteredServer : public testing::Test {
   protected:
     void SetUp() override {
+        SKIP_UNLESS_ELEVATED();
         CoInitialize(nullptr);
         removeServerKeys();
         ASSERT_NE(controller_.waitForMainWindow(), nullptr);

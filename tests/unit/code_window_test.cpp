@@ -7,6 +7,7 @@
 #include "support/code_table.h"
 #include "support/import_patch.h"
 #include "support/screen.h"
+#include "support/test_host.h"
 #include "support/wait.h"
 #include "support/window_log.h"
 #include "support/windows.h"
@@ -206,7 +207,12 @@ TEST_F(CodeWindow, HandsTheForegroundBackToTheWindowThatHadItWhenThePaintBegan) 
                                100, 100, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(own, nullptr);
     SetForegroundWindow(own);
-    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == own; }, 2000));
+    const bool foreground = waitUntil([&] { return GetForegroundWindow() == own; }, 2000);
+    // Windows lets a program take the foreground only in the cases that SetForegroundWindow lists.
+    if (!foreground) {
+        SKIP_OUTSIDE_TEST_HARNESS("Windows did not give this program the foreground");
+    }
+    ASSERT_TRUE(foreground);
 
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 

@@ -10,6 +10,7 @@
 #include "support/import_patch.h"
 #include "support/registry.h"
 #include "support/server_keys.h"
+#include "support/test_host.h"
 #include "support/wait.h"
 #include "zezizer.h"
 
@@ -97,6 +98,7 @@ TEST_F(ServerPathOf, FailsWhenTheShortFormWouldNotFitOrTheModulePathWasCut) {
 }
 
 TEST_F(ServerPathOf, IsRegisteredWithItsQuotesIntactAndTheCommandQuotedForLocalServer32) {
+    SKIP_UNLESS_ELEVATED();
     initServerModule(GetModuleHandleA(nullptr), serverClasses(), LIBID_ZEZIZERLib);
     modulePath = "C:\\Lumo's Files\\ZEZIZER.exe";
     removeServerKeys();
@@ -115,6 +117,7 @@ TEST_F(ServerPathOf, IsRegisteredWithItsQuotesIntactAndTheCommandQuotedForLocalS
 class ControllerCopyWithABlank : public ServerPathOf {
   protected:
     void SetUp() override {
+        SKIP_UNLESS_ELEVATED();
         ServerPathOf::SetUp();
         CoInitialize(nullptr);
         CreateDirectoryA(folder_, nullptr);

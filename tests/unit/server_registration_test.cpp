@@ -3,6 +3,7 @@
 #include "support/controller_process.h"
 #include "support/registry.h"
 #include "support/server_keys.h"
+#include "support/test_host.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,10 @@ std::string lowered(std::string text) {
 
 class ServerRegistrationSwitch : public testing::Test {
   protected:
-    void SetUp() override { removeServerKeys(); }
+    void SetUp() override {
+        SKIP_UNLESS_ELEVATED();
+        removeServerKeys();
+    }
     void TearDown() override { removeServerKeys(); }
 
     static void expectEverythingRegistered() {

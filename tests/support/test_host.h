@@ -1,0 +1,23 @@
+#pragma once
+// Where a test program runs: inside the project's Wine harness (tools/run-tests: a throwaway
+// prefix with its virtual desktop and nothing else running) or on another system, such as a
+// user's Windows running the test kit; and whether it may write the per-machine registration.
+
+#include <gtest/gtest.h>
+
+// True inside tools/run-tests, which marks its runs with ZEZIZER_TEST_RUN.
+bool underTestHarness();
+// True when the process runs with administrator rights (an elevated token).
+bool runsElevated();
+
+// Skips the current test on other systems, with the reason.
+#define SKIP_OUTSIDE_TEST_HARNESS(reason)                                                          \
+    if (underTestHarness()) {                                                                      \
+    } else                                                                                         \
+        GTEST_SKIP() << "needs the Wine test harness: " << reason
+
+// Skips the current test without the rights to register the server for the whole machine.
+#define SKIP_UNLESS_ELEVATED()                                                                     \
+    if (runsElevated()) {                                                                          \
+    } else                                                                                         \
+        GTEST_SKIP() << "needs administrator rights: registers the server for the whole machine"
