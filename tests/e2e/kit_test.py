@@ -38,7 +38,7 @@ KIT_TIMEOUT = 900
 SUMMARY_LINE = re.compile(r"^(\d+) passed, (\d+) failed, (\d+) skipped$")
 
 # The user's own settings: every type of value, a default value and keys below.
-SEED = r"""REGEDIT4
+SEEDED_KEYS = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Corvane\Lumo Controller]
 @="the user's default"
@@ -91,7 +91,7 @@ def settings_export():
 def seed_settings():
     delete_settings()
     with tempfile.NamedTemporaryFile("w", dir=DRIVE_C, suffix=".reg", delete=False) as file:
-        file.write(SEED.replace("\n", "\r\n"))
+        file.write(SEEDED_KEYS.replace("\n", "\r\n"))
     try:
         run("wine", "reg", "import", windows_path(file.name))
     finally:

@@ -117,7 +117,7 @@ Var FreshFolder
         Delete "$INSTDIR\${NAME}"
     ${EndIf}
 !macroend
-; A file still in use (a controller of another session, say) goes at the next restart.
+; A file still in use (a controller of another user's log-on, say) goes at the next restart.
 !macro DropPrevious NAME
     Delete /REBOOTOK "$INSTDIR\${NAME}.previous"
 !macroend
