@@ -159,6 +159,18 @@ void unregisterInterfaceIn64BitView(RegistrationScope scope) {
         RegDeleteTreeA(interfaces.get(), guidText(IID_ILumoCode).c_str());
 }
 
+// The library's version key and the library's key, when the system's unregistration left them
+// with nothing below them (a system that registers the library elsewhere for the user leaves the
+// ones above the neutral locale's key).
+void removeEmptyLibraryKeys(HKEY hive, const TLIBATTR& attributes) {
+    std::wstring key = classesKeyWide + neutralLocaleKey(attributes);
+    for (int level = 0; level < 2; ++level) {
+        key.erase(key.rfind(L'\\'));
+        // Refused while a key below it remains.
+        RegDeleteKeyW(hive, key.c_str());
+    }
+}
+
 // The machine's type library registration writes through HKEY_CLASSES_ROOT, the user's under
 // HKEY_CURRENT_USER\Software\Classes.
 HRESULT registerTypeLibraryIn(RegistrationScope scope, ITypeLib* library, std::wstring& path,
@@ -228,6 +240,7 @@ void unregisterTypeLibrary(RegistrationScope scope) {
         scope == RegistrationScope::User ? unregisterTypeLibForUserName : unregisterTypeLibName,
         ignored, attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
         attributes->lcid, attributes->syskind);
+    removeEmptyLibraryKeys(hiveOf(scope), *attributes);
     library->ReleaseTLibAttr(attributes);
 }
 

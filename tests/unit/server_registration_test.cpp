@@ -1,4 +1,5 @@
-// RegServer and UnregServer on the real program: what it leaves in HKEY_CLASSES_ROOT.
+// RegServer and UnregServer on the real program: what it leaves in HKEY_CLASSES_ROOT; and
+// their PerUser forms: the same under HKEY_CURRENT_USER\Software\Classes, nothing elsewhere.
 
 #include "support/controller_process.h"
 #include "support/registry.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 namespace {
@@ -36,6 +38,38 @@ RegistryTree expectedClassKey() {
         {"TypeLib", {{"", libraryIdText}}},
         {"Version", {{"", "1.0"}}},
     };
+}
+
+constexpr char classesKey[] = "Software\\Classes\\";
+
+// The registration's keys below a hive's classes, by their paths there (missing ones empty).
+std::map<std::string, RegistryTree> registrationUnder(HKEY hive) {
+    std::map<std::string, RegistryTree> trees;
+    for (const std::string& key : serverKeyPaths())
+        trees[key] = readRegistryTree(hive, classesKey + key);
+    return trees;
+}
+
+// What a registration for the user must not touch: the machine's software keys whole in the
+// harness's prefix, where nothing else writes them; elsewhere the registration's keys there.
+std::map<std::string, RegistryTree> machineKeys() {
+    if (underTestHarness())
+        return {{"", readRegistryTree(HKEY_LOCAL_MACHINE, "Software")}};
+    return registrationUnder(HKEY_LOCAL_MACHINE);
+}
+
+// Wine registers a type library "for the user" for the machine (its RegisterTypeLibForUser says
+// so): the library's and the interface's keys are the system's doing there, not the program's.
+void leaveOutWinesTypeLibrary(std::map<std::string, RegistryTree>& trees) {
+    for (auto& [name, tree] : trees) {
+        std::erase_if(tree, [](const auto& key) {
+            return key.first.find(libraryIdText) != std::string::npos ||
+                   key.first.find(interfaceIdText) != std::string::npos;
+        });
+        if (name.find(libraryIdText) != std::string::npos ||
+            name.find(interfaceIdText) != std::string::npos)
+            tree.clear();
+    }
 }
 
 std::string lowered(std::string text) {
@@ -123,6 +157,51 @@ TEST_F(ServerRegistrationSwitch, UnregisteringRemovesAllButTheSharedKeysAndAlway
 
     EXPECT_EQ(runController("-unregserver"), 0u) << "with nothing registered";
     expectNothingRegistered();
+}
+
+TEST_F(ServerRegistrationSwitch, PerUserWritesTheMachinesKeysUnderTheUsersClassesAndNothingElse) {
+    ASSERT_EQ(runController("/RegServer"), 0u);
+    auto expected = registrationUnder(HKEY_LOCAL_MACHINE);
+    ASSERT_EQ(runController("/UnregServer"), 0u);
+    const auto machineBefore = machineKeys();
+
+    bool windowSeen = true;
+    EXPECT_EQ(runController("/RegServerPerUser", &windowSeen), 0u);
+    EXPECT_FALSE(windowSeen);
+    auto registered = registrationUnder(HKEY_CURRENT_USER);
+    auto machineAfter = machineKeys();
+    const std::string typeLibrary = std::string("TypeLib\\") + libraryIdText;
+    const std::string neutralPath = "1.0\\0\\win32";
+    EXPECT_EQ(registered[typeLibrary][neutralPath], expected[typeLibrary][neutralPath]);
+    if (!wineVersion().empty()) {
+        auto before = machineBefore;
+        leaveOutWinesTypeLibrary(before);
+        leaveOutWinesTypeLibrary(machineAfter);
+        leaveOutWinesTypeLibrary(expected);
+        leaveOutWinesTypeLibrary(registered);
+        EXPECT_EQ(machineAfter, before);
+    } else {
+        EXPECT_EQ(machineAfter, machineBefore);
+    }
+    EXPECT_EQ(registered, expected);
+
+    EXPECT_EQ(runController("-unregserverperuser", &windowSeen), 0u);
+    EXPECT_FALSE(windowSeen);
+    for (const auto& [key, tree] : registrationUnder(HKEY_CURRENT_USER))
+        EXPECT_TRUE(tree.empty()) << key;
+    EXPECT_EQ(machineKeys(), machineBefore);
+    EXPECT_EQ(runController("/UnregServerPerUser"), 0u) << "with nothing registered";
+}
+
+// Windows writes a key that the user's classes hold through HKEY_CLASSES_ROOT to the user's hive.
+TEST_F(ServerRegistrationSwitch, TheMachinesRegistrationGoesToTheMachineBesideTheUsers) {
+    const std::string userClassKey = classesKey + classKey;
+    HKEY planted = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, userClassKey.c_str(), &planted), ERROR_SUCCESS);
+    RegCloseKey(planted);
+    EXPECT_EQ(runController("/RegServer"), 0u);
+    EXPECT_EQ(readRegistryTree(HKEY_LOCAL_MACHINE, classesKey + classKey), expectedClassKey());
+    EXPECT_EQ(readRegistryTree(HKEY_CURRENT_USER, userClassKey), (RegistryTree{{"", {}}}));
 }
 
 TEST_F(ServerRegistrationSwitch, AFurtherArgumentBehindTheSwitchStartsTheControllerInstead) {
