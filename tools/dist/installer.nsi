@@ -110,10 +110,11 @@ Var ForMeButton
     stereoscopic LCD shutter glasses, for every user of this computer or for you alone.$\r$\n\
     $\r$\nA running ${PRODUCT} is ended during the installation and started again afterwards.\
     $\r$\n$\r$\nClick Next to continue."
-!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed.$\r$\n$\r$\nIts icon sits in the \
-    notification area beside the clock. On Windows 11 a new icon may first be hidden behind the \
-    arrow there: drag it onto the taskbar, or turn ${PRODUCT} on under Settings, \
-    Personalization, Taskbar, $\"Other system tray icons$\"."
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed. Its icon sits in the notification area \
+    beside the clock.$\r$\n$\r$\nOn Windows 11 a new icon may first be hidden behind the arrow \
+    there: drag it onto the taskbar, or turn ${PRODUCT} on under Settings, Personalization, \
+    Taskbar, $\"Other system tray icons$\"."
+!define MUI_FINISHPAGE_TEXT_LARGE
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartControllerUnlessRunning
