@@ -42,20 +42,21 @@ HKEY hiveOf(RegistrationScope scope) {
     return scope == RegistrationScope::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
 
-// Calls a function of the automation library looked up by name at run time (the per-user ones
-// are missing from the import library's declarations, and older systems lack them); false when
-// the library or the function is missing.
+// Calls a function of the automation library looked up by name at run time (the headers lack the
+// per-user ones, and older systems lack them): its result, or ERROR_PROC_NOT_FOUND's when the
+// library or the function is missing.
 template <typename Function, typename... Arguments>
-bool callAutomationFunction(const char* name, HRESULT& result, Arguments... arguments) {
+HRESULT callAutomationFunction(const char* name, Arguments... arguments) {
+    HRESULT result = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     HMODULE automation = LoadLibraryA(automationLibrary);
     if (!automation)
-        return false;
+        return result;
     // Through the generic function type, which converts to any other without a warning.
     auto found = reinterpret_cast<void (*)()>(GetProcAddress(automation, name));
     if (found)
         result = reinterpret_cast<Function>(found)(arguments...);
     FreeLibrary(automation);
-    return found != nullptr;
+    return result;
 }
 
 // The text of a resource of type "REGISTRY" in the module; false when there is none.
@@ -177,10 +178,8 @@ HRESULT registerTypeLibraryIn(RegistrationScope scope, ITypeLib* library, std::w
                               std::wstring& helpDirectory) {
     if (scope == RegistrationScope::Machine)
         return RegisterTypeLib(library, path.data(), helpDirectory.data());
-    HRESULT result = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    callAutomationFunction<RegisterTypeLibFunction>(registerTypeLibForUserName, result, library,
-                                                    path.data(), helpDirectory.data());
-    return result;
+    return callAutomationFunction<RegisterTypeLibFunction>(registerTypeLibForUserName, library,
+                                                           path.data(), helpDirectory.data());
 }
 
 } // namespace
@@ -235,11 +234,10 @@ void unregisterTypeLibrary(RegistrationScope scope) {
     // Without the neutral locale's key the system removes the library's keys whole.
     RegDeleteTreeW(hiveOf(scope), (classesKeyWide + neutralLocaleKey(*attributes)).c_str());
     // An automation library without the function leaves the registration alone.
-    HRESULT ignored = S_OK;
     callAutomationFunction<UnregisterTypeLibFunction>(
         scope == RegistrationScope::User ? unregisterTypeLibForUserName : unregisterTypeLibName,
-        ignored, attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
-        attributes->lcid, attributes->syskind);
+        attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+        attributes->syskind);
     removeEmptyLibraryKeys(hiveOf(scope), *attributes);
     library->ReleaseTLibAttr(attributes);
 }
