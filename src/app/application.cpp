@@ -20,16 +20,28 @@ namespace {
 // and the component runtime go.
 constexpr DWORD pauseAfterMessageLoopMs = 1000;
 
-// The application's keys do not decide the exit code; the class and the type library do.
-int registerAll() {
-    applyRegistryScript(IDR_APPLICATION_SCRIPT, ScriptMode::Register);
-    return static_cast<int>(registerServer());
+constexpr char machineRegistrationRefusedText[] =
+    "Registering for every user needs an administrator; "
+    "ZEZIZER.exe /RegServerPerUser registers for you alone.";
+
+bool refusedForWantOfRights(HRESULT result) {
+    return result == E_ACCESSDENIED || result == TYPE_E_REGISTRYACCESS;
+}
+
+// The application's keys do not decide the exit code; the class and the type library do. A user
+// without an administrator's rights is told at once where the way for them is.
+int registerAll(RegistrationScope scope) {
+    applyRegistryScript(IDR_APPLICATION_SCRIPT, ScriptMode::Register, scope);
+    const HRESULT result = registerServer(scope);
+    if (scope == RegistrationScope::Machine && refusedForWantOfRights(result))
+        reportError(ErrorNone, machineRegistrationRefusedText);
+    return static_cast<int>(result);
 }
 
 // Always 0: what was not registered is not missed.
-int unregisterAll() {
-    applyRegistryScript(IDR_APPLICATION_SCRIPT, ScriptMode::Unregister);
-    return static_cast<int>(unregisterServer());
+int unregisterAll(RegistrationScope scope) {
+    applyRegistryScript(IDR_APPLICATION_SCRIPT, ScriptMode::Unregister, scope);
+    return static_cast<int>(unregisterServer(scope));
 }
 
 // Registers the class and creates the hidden main window; a failure is reported.
@@ -96,10 +108,16 @@ int runApplication(HINSTANCE instance) {
     int exitCode = 0;
     switch (findRegistrationSwitch(commandLine)) {
     case RegistrationSwitch::Unregister:
-        exitCode = unregisterAll();
+        exitCode = unregisterAll(RegistrationScope::Machine);
         break;
     case RegistrationSwitch::Register:
-        exitCode = registerAll();
+        exitCode = registerAll(RegistrationScope::Machine);
+        break;
+    case RegistrationSwitch::UnregisterPerUser:
+        exitCode = unregisterAll(RegistrationScope::User);
+        break;
+    case RegistrationSwitch::RegisterPerUser:
+        exitCode = registerAll(RegistrationScope::User);
         break;
     case RegistrationSwitch::None:
         if (!runController())

@@ -8,6 +8,18 @@ namespace {
 
 constexpr char unregisterSwitch[] = "UnregServer";
 constexpr char registerSwitch[] = "RegServer";
+constexpr char unregisterPerUserSwitch[] = "UnregServerPerUser";
+constexpr char registerPerUserSwitch[] = "RegServerPerUser";
+
+const struct {
+    const char* name;
+    RegistrationSwitch found;
+} switches[] = {
+    {unregisterSwitch, RegistrationSwitch::Unregister},
+    {registerSwitch, RegistrationSwitch::Register},
+    {unregisterPerUserSwitch, RegistrationSwitch::UnregisterPerUser},
+    {registerPerUserSwitch, RegistrationSwitch::RegisterPerUser},
+};
 
 bool isSeparator(char c, const char* separators) {
     for (const char* separator = separators; *separator; ++separator)
@@ -19,7 +31,7 @@ bool isSeparator(char c, const char* separators) {
 // Only a rest no longer than the longest switch name can match: looking no further keeps a line
 // of thousands of separators from costing a whole-line comparison at every one of them.
 bool shortEnoughForASwitch(const char* rest) {
-    return strnlen(rest, sizeof(unregisterSwitch)) < sizeof(unregisterSwitch);
+    return strnlen(rest, sizeof(unregisterPerUserSwitch)) < sizeof(unregisterPerUserSwitch);
 }
 
 } // namespace
@@ -36,10 +48,9 @@ RegistrationSwitch findRegistrationSwitch(const char* commandLine) {
          token = findToken(token, switchSeparators)) {
         if (!shortEnoughForASwitch(token))
             continue;
-        if (lstrcmpiA(token, unregisterSwitch) == 0)
-            return RegistrationSwitch::Unregister;
-        if (lstrcmpiA(token, registerSwitch) == 0)
-            return RegistrationSwitch::Register;
+        for (const auto& candidate : switches)
+            if (lstrcmpiA(token, candidate.name) == 0)
+                return candidate.found;
     }
     return RegistrationSwitch::None;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The registration switches of the command line: "RegServer" and "UnregServer" behind "-" or "/".
+// The registration switches of the command line behind "-" or "/": "RegServer" and "UnregServer"
+// for every user of the machine, "RegServerPerUser" and "UnregServerPerUser" for the user alone.
 
-enum class RegistrationSwitch { None, Register, Unregister };
+enum class RegistrationSwitch { None, Register, Unregister, RegisterPerUser, UnregisterPerUser };
 
 inline constexpr char switchSeparators[] = "-/";
 

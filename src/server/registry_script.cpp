@@ -278,7 +278,7 @@ LONG removeKeyContents(HKEY opened, const ScriptKey& key) {
 } // namespace
 
 HRESULT runRegistryScript(std::string_view script, std::span<const ScriptReplacement> replacements,
-                          ScriptMode mode) {
+                          ScriptMode mode, HKEY classesRoot) {
     const std::optional<std::string> expanded = expand(script, replacements);
     std::optional<std::vector<Token>> tokens;
     if (expanded)
@@ -287,9 +287,9 @@ HRESULT runRegistryScript(std::string_view script, std::span<const ScriptReplace
     if (!tokens || !ScriptParser(std::move(*tokens)).parse(roots))
         return scriptSyntaxError;
     for (const ScriptRoot& root : roots) {
-        const LONG result = mode == ScriptMode::Register
-                                ? writeKeyContents(root.handle, root.body)
-                                : removeKeyContents(root.handle, root.body);
+        const HKEY handle = root.handle == HKEY_CLASSES_ROOT ? classesRoot : root.handle;
+        const LONG result = mode == ScriptMode::Register ? writeKeyContents(handle, root.body)
+                                                         : removeKeyContents(handle, root.body);
         if (result != ERROR_SUCCESS)
             return HRESULT_FROM_WIN32(result);
     }

@@ -35,6 +35,7 @@ enum class ScriptMode {
     Unregister,
 };
 
-// S_OK, or the first failure; a script that cannot be read changes nothing.
+// S_OK, or the first failure; a script that cannot be read changes nothing. The root "HKCR" of
+// the script stands for classesRoot.
 HRESULT runRegistryScript(std::string_view script, std::span<const ScriptReplacement> replacements,
-                          ScriptMode mode);
+                          ScriptMode mode, HKEY classesRoot = HKEY_CLASSES_ROOT);

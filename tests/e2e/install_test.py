@@ -5,7 +5,9 @@ Windows meets it: a silent install into Program Files (x86); the README's script
 controller, which COM starts, and their codes reach the screen; lumoauto is installed with its
 shortcut and its log-on start; an install over the running controller and lumoauto ends them the
 way their Exit does and starts the new ones; the uninstaller ends them and leaves nothing but the
-user's settings and program rules, and running it again does no harm. The README and the
+user's settings and program rules, and running it again does no harm. Installed for the user
+alone (/CURRENTUSER), everything goes to the user's folder and hive and nothing to the machine's,
+and the uninstaller takes exactly that away. The README and the
 documents beside it, which ship in the zip, link only to files and headings that exist
 (DocumentLinks, which needs no Wine: `install_test.py BUILD_DIR VERSION DocumentLinks`).
 
@@ -85,6 +87,23 @@ def runs_installed(command_line):
     return os.path.samefile(unix_path(program), unix_path(INSTALLED))
 
 
+def windows_folder(variable):
+    return run("wine", "cmd", "/c", f"echo %{variable}%").stdout.strip()
+
+
+def machine_keys():
+    """HKLM\\Software (the rest holds the system's changing hardware data) by key as reg export
+    writes it, without the type library and interface keys that Wine's RegisterTypeLibForUser
+    writes there (it registers "for the user" system-wide)."""
+    export = os.path.join(PREFIX, "machine.reg")
+    run("wine", "reg", "export", r"HKLM\Software", "Z:" + export.replace("/", "\\"), "/y")
+    with open(export, encoding="utf-16") as text:
+        blocks = text.read().split("\n\n")
+    return {block.split("\n", 1)[0]: block for block in blocks
+            if "4D841E28-F3BC-4A0E-9C15-3023099BD704" not in block.upper()
+            and "8981EAAD-8600-41A8-AD58-CBAA335C022C" not in block.upper()}
+
+
 def setup(*switches):
     return run("wine", SETUP, "/S", *switches, timeout=SETUP_TIMEOUT, check=False)
 
@@ -116,6 +135,41 @@ class InstallTest(unittest.TestCase):
     def wait_for_controllers(self, count, what):
         self.assertTrue(wait_until(lambda: len(controllers()) == count, 20),
                         f"{what}: controllers {controllers()}, {count} expected")
+
+    def test_install_for_me_only_and_uninstall(self):
+        machine = machine_keys()
+        self.assertEqual(setup("/CURRENTUSER").returncode, 0, "the silent install for me failed")
+        folder = windows_folder("LOCALAPPDATA") + r"\Programs\ZEZIZER"
+        for program in PROGRAMS:
+            self.assertTrue(os.path.isfile(unix_path(folder + "\\" + program)), program)
+        classes = r"HKCU\Software\Classes"
+        server = stored(classes + CLASS_KEY[4:] + r"\LocalServer32", 32)["(Default)"]
+        self.assertTrue(os.path.samefile(unix_path(server.strip('"')),
+                                         unix_path(folder + r"\ZEZIZER.exe")), server)
+        self.assertTrue(key_exists(classes + PROG_ID_KEY[4:] + r"\CLSID", 32))
+        user_interface = classes + INTERFACE_KEY[len(r"HKLM\Software\Classes"):]
+        self.assertEqual(stored(user_interface + r"\ProxyStubClsid32", 64).get("(Default)"),
+                         "{00020424-0000-0000-C000-000000000046}")
+        user_run = stored("HKCU" + RUN_KEY[4:], 32)
+        self.assertEqual(user_run.get("ZEZIZER"), f'"{folder}\\ZEZIZER.exe"')
+        self.assertEqual(user_run.get("LumoAuto"), f'"{folder}\\lumoauto.exe" --background')
+        start_menu = windows_folder("APPDATA") + r"\Microsoft\Windows\Start Menu\Programs"
+        for link in ("Vorn Controller.lnk", "Vorn Controller Programs.lnk"):
+            self.assertTrue(os.path.isfile(unix_path(start_menu + "\\" + link)), link)
+        entry = stored("HKCU" + UNINSTALL_KEY[4:], 32)
+        self.assertEqual(entry.get("QuietUninstallString"), f'"{folder}\\uninstall.exe" /S')
+        self.assertEqual(machine_keys(), machine, "the install for me wrote under HKLM")
+
+        self.assertEqual(run("wine", folder + r"\uninstall.exe", "/S", check=False).returncode, 0)
+        self.assertTrue(wait_until(lambda: not os.path.exists(unix_path(folder)), 30),
+                        "the installed folder stays")
+        self.assertTrue(wait_until(lambda: not key_exists("HKCU" + UNINSTALL_KEY[4:], 32), 10))
+        for key in (CLASS_KEY, PROG_ID_KEY):
+            self.assertFalse(key_exists(classes + key[4:], 32), key)
+        self.assertFalse(key_exists(user_interface, 64))
+        self.assertFalse({"ZEZIZER", "LumoAuto"} & set(stored("HKCU" + RUN_KEY[4:], 32)))
+        self.assertFalse(os.path.exists(unix_path(start_menu + r"\Vorn Controller.lnk")))
+        self.assertEqual(machine_keys(), machine, "the uninstall for me changed HKLM")
 
     def test_install_use_upgrade_uninstall(self):
         watch = Watch(timeout_ms=300000)

@@ -69,15 +69,6 @@ OSVERSIONINFOW kernelVersion() {
     return version;
 }
 
-// The Wine version when the programs run under Wine, else empty.
-std::string wineVersion() {
-    using WineGetVersion = const char*(CDECL*)();
-    auto found = reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"));
-    auto get = reinterpret_cast<WineGetVersion>(found);
-    return get ? get() : "";
-}
-
 bool on64BitWindows() {
     BOOL wow64 = FALSE;
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;

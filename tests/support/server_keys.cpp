@@ -12,8 +12,8 @@ CLSID guidOf(const char* text) {
     return guid;
 }
 
-void removeServerKeys() {
-    const std::string keys[] = {
+std::vector<std::string> serverKeyPaths() {
+    return {
         progId,
         versionedProgId,
         std::string("CLSID\\") + classIdText,
@@ -22,6 +22,11 @@ void removeServerKeys() {
         std::string("TypeLib\\") + libraryIdText,
         std::string("Interface\\") + interfaceIdText,
     };
-    for (const std::string& key : keys)
+}
+
+void removeServerKeys() {
+    for (const std::string& key : serverKeyPaths()) {
         RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Classes\\" + key).c_str());
+    }
 }

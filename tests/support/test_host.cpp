@@ -24,3 +24,11 @@ bool runsElevated() {
     CloseHandle(token);
     return elevated;
 }
+
+std::string wineVersion() {
+    using WineGetVersion = const char*(CDECL*)();
+    auto found = reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"));
+    auto get = reinterpret_cast<WineGetVersion>(found);
+    return get ? get() : "";
+}

@@ -5,16 +5,26 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 // True inside tools/run-tests, which marks its runs with ZEZIZER_TEST_RUN.
 bool underTestHarness();
 // True when the process runs with administrator rights (an elevated token).
 bool runsElevated();
+// The Wine version when the programs run under Wine, else empty.
+std::string wineVersion();
 
 // Skips the current test on other systems, with the reason.
 #define SKIP_OUTSIDE_TEST_HARNESS(reason)                                                          \
     if (underTestHarness()) {                                                                      \
     } else                                                                                         \
         GTEST_SKIP() << "needs the Wine test harness: " << reason
+
+// Skips the current test under Wine, which cannot show what it checks, with the reason.
+#define SKIP_UNDER_WINE(reason)                                                                    \
+    if (wineVersion().empty()) {                                                                   \
+    } else                                                                                         \
+        GTEST_SKIP() << "Wine cannot show it: " << reason
 
 // Skips the current test without the rights to register the server for the whole machine.
 #define SKIP_UNLESS_ELEVATED()                                                                     \

@@ -217,4 +217,30 @@ TEST_F(UnregisteredServer, LateBoundCallsFailUntilTheServerIsRegistered) {
     }));
 }
 
+// Registered for the user alone, as the zip's users and the installer's "for me only" do, the
+// server is found as when registered for the machine: COM consults the user's classes first.
+TEST(PerUserRegistration, ScriptAndEarlyBoundClientsReachTheControllerThatComStarts) {
+    SKIP_UNDER_WINE("its COM never looks under HKCU\\Software\\Classes");
+    if (runsElevated())
+        GTEST_SKIP() << "COM ignores the user's classes in an elevated program";
+    CoInitialize(nullptr);
+    ASSERT_EQ(runController("/RegServerPerUser"), 0u);
+    auto lumoCode = createInController<ILumoCode>(IID_ILumoCode);
+    const std::vector<HWND> started = topLevelWindowsOfClass(controllerWindowClass);
+    ASSERT_TRUE(lumoCode);
+    ASSERT_EQ(started.size(), 1u);
+    DWORD controller = 0;
+    GetWindowThreadProcessId(started[0], &controller);
+    EXPECT_TRUE(flashesOnce(controller, 1, [&] { EXPECT_EQ(lumoCode->SendCode(1), S_OK); }));
+    lumoCode.reset();
+    FlashWatch watch(controller);
+    EXPECT_EQ(runScript("lumo_code_client.vbs", watch),
+              std::optional<std::string>("new 0\r\nput 3 0\r\nsent 3\r\ndone\r\n"));
+
+    PostMessageA(started[0], WM_COMMAND, controllerExitCommand, 0);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(started[0]); }, 10000));
+    EXPECT_EQ(runController("/UnregServerPerUser"), 0u);
+    CoUninitialize();
+}
+
 } // namespace

@@ -1,4 +1,5 @@
-// RegServer and UnregServer on the real program: what it leaves in HKEY_CLASSES_ROOT.
+// RegServer and UnregServer on the real program: what it leaves in HKEY_CLASSES_ROOT; and
+// their PerUser forms: the same under HKEY_CURRENT_USER\Software\Classes, nothing elsewhere.
 
 #include "support/controller_process.h"
 #include "support/registry.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 namespace {
@@ -36,6 +38,36 @@ RegistryTree expectedClassKey() {
         {"TypeLib", {{"", libraryIdText}}},
         {"Version", {{"", "1.0"}}},
     };
+}
+
+constexpr char classesKey[] = "Software\\Classes\\";
+
+// The registration's keys below a hive's classes, by their paths there (missing ones empty).
+std::map<std::string, RegistryTree> registrationUnder(HKEY hive) {
+    std::map<std::string, RegistryTree> trees;
+    for (const std::string& key : serverKeyPaths())
+        trees[key] = readRegistryTree(hive, classesKey + key);
+    return trees;
+}
+
+// What a registration for the user must not touch: the machine's software keys whole in the
+// harness's prefix, where nothing else writes them; elsewhere the registration's keys there.
+std::map<std::string, RegistryTree> machineKeys() {
+    if (underTestHarness())
+        return {{"", readRegistryTree(HKEY_LOCAL_MACHINE, "Software")}};
+    return registrationUnder(HKEY_LOCAL_MACHINE);
+}
+
+// Wine registers a type library "for the user" for the machine (its RegisterTypeLibForUser says
+// so): the library's and the interface's keys are the system's doing there, not the program's.
+void leaveOutWinesTypeLibrary(std::map<std::string, RegistryTree>& trees) {
+    auto ofLibrary = [](const auto& named) {
+        return named.first.find(libraryIdText) != std::string::npos ||
+               named.first.find(interfaceIdText) != std::string::npos;
+    };
+    std::erase_if(trees, ofLibrary);
+    for (auto& [name, tree] : trees)
+        std::erase_if(tree, ofLibrary);
 }
 
 std::string lowered(std::string text) {
@@ -123,6 +155,47 @@ TEST_F(ServerRegistrationSwitch, UnregisteringRemovesAllButTheSharedKeysAndAlway
 
     EXPECT_EQ(runController("-unregserver"), 0u) << "with nothing registered";
     expectNothingRegistered();
+}
+
+TEST_F(ServerRegistrationSwitch, PerUserWritesTheMachinesKeysUnderTheUsersClassesAndNothingElse) {
+    ASSERT_EQ(runController("/RegServer"), 0u);
+    auto expected = registrationUnder(HKEY_LOCAL_MACHINE);
+    ASSERT_EQ(runController("/UnregServer"), 0u);
+    const auto machineBefore = machineKeys();
+
+    bool windowSeen = true;
+    EXPECT_EQ(runController("/RegServerPerUser", &windowSeen), 0u);
+    EXPECT_FALSE(windowSeen);
+    auto registered = registrationUnder(HKEY_CURRENT_USER);
+    auto machineAfter = machineKeys();
+    auto before = machineBefore;
+    const std::string typeLibrary = std::string("TypeLib\\") + libraryIdText;
+    const std::string neutralPath = "1.0\\0\\win32";
+    EXPECT_EQ(registered[typeLibrary][neutralPath], expected[typeLibrary][neutralPath]);
+    if (!wineVersion().empty())
+        for (auto* trees : {&before, &machineAfter, &expected, &registered})
+            leaveOutWinesTypeLibrary(*trees);
+    // Compared whole, not printed: the machine's keys fill megabytes.
+    EXPECT_TRUE(machineAfter == before) << "the machine's keys changed";
+    EXPECT_EQ(registered, expected);
+
+    EXPECT_EQ(runController("-unregserverperuser", &windowSeen), 0u);
+    EXPECT_FALSE(windowSeen);
+    for (const auto& [key, tree] : registrationUnder(HKEY_CURRENT_USER))
+        EXPECT_TRUE(tree.empty()) << key;
+    EXPECT_TRUE(machineKeys() == machineBefore) << "the machine's keys changed";
+    EXPECT_EQ(runController("/UnregServerPerUser"), 0u) << "with nothing registered";
+}
+
+// Windows writes a key that the user's classes hold through HKEY_CLASSES_ROOT to the user's hive.
+TEST_F(ServerRegistrationSwitch, TheMachinesRegistrationGoesToTheMachineBesideTheUsers) {
+    const std::string userClassKey = classesKey + classKey;
+    HKEY planted = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, userClassKey.c_str(), &planted), ERROR_SUCCESS);
+    RegCloseKey(planted);
+    EXPECT_EQ(runController("/RegServer"), 0u);
+    EXPECT_EQ(readRegistryTree(HKEY_LOCAL_MACHINE, classesKey + classKey), expectedClassKey());
+    EXPECT_EQ(readRegistryTree(HKEY_CURRENT_USER, userClassKey), (RegistryTree{{"", {}}}));
 }
 
 TEST_F(ServerRegistrationSwitch, AFurtherArgumentBehindTheSwitchStartsTheControllerInstead) {

@@ -46,6 +46,10 @@ TEST(CommandLine, ASwitchMatchesOnlyAsTheWholeRestOfTheLineInAnyCase) {
         {"ZEZIZER.exe /RegServer ", RegistrationSwitch::None},
         {"ZEZIZER.exe RegServer", RegistrationSwitch::None},
         {"ZEZIZER.exe /Reg", RegistrationSwitch::None},
+        {"ZEZIZER.exe /RegServerPerUser", RegistrationSwitch::RegisterPerUser},
+        {"ZEZIZER.exe -unregserverperuser", RegistrationSwitch::UnregisterPerUser},
+        {"ZEZIZER.exe /RegServerPerUser now", RegistrationSwitch::None},
+        {"ZEZIZER.exe /RegServerPer", RegistrationSwitch::None},
         {"ZEZIZER.exe", RegistrationSwitch::None},
     };
     for (const auto& test : cases)

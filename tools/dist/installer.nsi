@@ -1,9 +1,16 @@
-; The installer of the controller: per machine, with administrator rights. It copies the four
+; The installer of the controller, for everyone or for the user alone. For everyone (with an
+; administrator's rights) into Program Files, the registration and the rest under the machine's
+; hive; for me only (no administrator) into the user's own program folder, the per-user
+; registration and the rest under the user's hive, nothing under the machine's. It copies the four
 ; programs, registers the automation server (which writes the 64-bit view of the registry too,
 ; where 64-bit clients look for the interface), adds the Start menu shortcuts, "Start with
 ; Windows", "Switch by program" (lumoauto at log-on) and the entry in Add/Remove Programs. An
 ; upgrade ends a running controller and lumoauto the way their own Exit does and starts them again
 ; afterwards. The uninstaller removes all of that and keeps the user's settings and program rules.
+;
+; One installer that runs as the user and asks for an administrator only for "for everyone": it
+; starts itself again with the "runas" verb then. (NSIS's MultiUser.nsh asks an administrator for
+; consent before the choice, for "for me only" too.)
 ;
 ; Made by `make dist` (tools/dist/CMakeLists.txt), which passes
 ;   VERSION       the project version, 2.7.0
@@ -11,8 +18,9 @@
 ;   PROGRAMS      the folder of the release build's programs
 ;   OUTPUT        the installer's file
 ;
-; Switches: /S silent; /D=FOLDER the folder (last on the line, unquoted); /NOAUTOSTART leaves
-; "Start with Windows" out, /NOAUTOSWITCH "Switch by program". The uninstaller: /S silent.
+; Switches: /S silent; /ALLUSERS for everyone (what /S alone installs), /CURRENTUSER for me only;
+; /D=FOLDER the folder (last on the line, unquoted); /NOAUTOSTART leaves "Start with Windows" out,
+; /NOAUTOSWITCH "Switch by program". The uninstaller: /S silent; it knows its own scope.
 
 Unicode true
 !macro Require NAME
@@ -30,6 +38,7 @@ Unicode true
 !include FileFunc.nsh
 !include Sections.nsh
 !include WinMessages.nsh
+!include nsDialogs.nsh
 
 ; The name the program shows: its tray tip (string 101) and its version resource's ProductName.
 !define PRODUCT "Vorn Controller"
@@ -48,6 +57,19 @@ Unicode true
 !define EXIT_WAIT_MS 15000
 !define SYNCHRONIZE 0x00100000
 !define WAIT_OBJECT_0 0
+!define SEE_MASK_NOCLOSEPROCESS 0x40
+!define SHELLEXECUTEINFO_SIZE 60
+!define INFINITE -1
+; FOLDERID_UserProgramFiles, normally %LOCALAPPDATA%\Programs; KF_FLAG_CREATE.
+!define USER_PROGRAM_FILES "{5CD7AEE2-2219-4A67-B85D-6C9CE15660CB}"
+!define KF_FLAG_CREATE 0x8000
+; Marks the installer or uninstaller that started itself again as administrator.
+!define RELAUNCHED "/ELEVATED"
+!define FOR_EVERYONE "/ALLUSERS"
+!define FOR_ME "/CURRENTUSER"
+!define NEEDS_ADMINISTRATOR "Installing for everyone needs an administrator's rights, and this \
+    installer has none. Run it as an administrator, or choose $\"For me only$\" (/CURRENTUSER), \
+    which needs none."
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZEZIZER"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
@@ -56,9 +78,7 @@ Unicode true
 
 Name "${PRODUCT}"
 OutFile "${OUTPUT}"
-InstallDir "$PROGRAMFILES\ZEZIZER"
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
-RequestExecutionLevel admin
+RequestExecutionLevel user
 SetCompressor /SOLID lzma
 BrandingText "${PRODUCT} ${VERSION}"
 
@@ -74,18 +94,34 @@ VIAddVersionKey "ProductVersion" "${VERSION_TEXT}"
 Var ControllerWasRunning
 Var SwitcherWasRunning
 Var FreshFolder
+; "machine" or "user"; the registration switches that go with it.
+Var Scope
+Var ScopeGiven
+Var Relaunched
+Var RegisterSwitch
+Var UnregisterSwitch
+Var DefaultFolder
+Var ForMeButton
 
 !define MUI_ABORTWARNING
 !define MUI_ICON "${NSISDIR}\Contrib\Graphics\Icons\modern-install.ico"
 !define MUI_UNICON "${NSISDIR}\Contrib\Graphics\Icons\modern-uninstall.ico"
 !define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION}, the tray controller for \
-    stereoscopic LCD shutter glasses, for every user of this computer.$\r$\n$\r$\nA running \
-    ${PRODUCT} is ended during the installation and started again afterwards.$\r$\n$\r$\n\
-    Click Next to continue."
+    stereoscopic LCD shutter glasses, for every user of this computer or for you alone.$\r$\n\
+    $\r$\nA running ${PRODUCT} is ended during the installation and started again afterwards.\
+    $\r$\n$\r$\nClick Next to continue."
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed. Its icon sits in the notification area \
+    beside the clock.$\r$\n$\r$\nOn Windows 11 a new icon may first be hidden behind the arrow \
+    there: drag it onto the taskbar, or turn ${PRODUCT} on under Settings, Personalization, \
+    Taskbar, $\"Other system tray icons$\"."
+!define MUI_FINISHPAGE_TEXT_LARGE
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartControllerUnlessRunning
+; The installer started again as administrator has shown its welcome already.
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipWhenRelaunched
 !insertmacro MUI_PAGE_WELCOME
+Page custom ScopePage ScopePageLeave
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -172,8 +208,93 @@ FunctionEnd
 !insertmacro EndControllerFunction ""
 !insertmacro EndControllerFunction "un."
 
-; The installer runs as administrator; the controller is started through the desktop's shell,
-; which runs it as the user who is logged on, not elevated.
+; Starts this installer or uninstaller again with an administrator's rights (Windows asks for
+; consent), waits for it and ends with its exit code. Returns only when Windows did not start it.
+!macro RunAsAdministratorFunction UN
+Function ${UN}RunAsAdministrator
+    ${GetParameters} $1
+    System::Call "*(i ${SHELLEXECUTEINFO_SIZE}, i ${SEE_MASK_NOCLOSEPROCESS}, p $HWNDPARENT, \
+        w 'runas', w '$EXEPATH', w '${RELAUNCHED} $1', p 0, i ${SW_SHOWNORMAL}, p 0, p 0, p 0, \
+        p 0, i 0, p 0, p 0) p .r2"
+    System::Call "shell32::ShellExecuteExW(p r2) i .r0"
+    ${If} $0 <> 0
+        System::Call "*$2(i, i, p, p, p, p, p, i, p, p, p, p, i, p, p .r3)"
+        System::Free $2
+        HideWindow
+        System::Call "kernel32::WaitForSingleObject(p r3, i ${INFINITE})"
+        System::Call "kernel32::GetExitCodeProcess(p r3, *i 0 r4)"
+        System::Call "kernel32::CloseHandle(p r3)"
+        SetErrorLevel $4
+        Quit
+    ${EndIf}
+    System::Free $2
+FunctionEnd
+!macroend
+!insertmacro RunAsAdministratorFunction ""
+!insertmacro RunAsAdministratorFunction "un."
+
+; Sets the shell's folders, the registry root of SHCTX and the registration switches for $Scope.
+; For everyone without an administrator's rights: starts again as one, or says at once why it
+; cannot go on. $0: 0 when it cannot.
+!macro UseScopeFunction UN
+Function ${UN}UseScope
+    StrCpy $0 1
+    ${If} $Scope == user
+        SetShellVarContext current
+        StrCpy $RegisterSwitch "/RegServerPerUser"
+        StrCpy $UnregisterSwitch "/UnregServerPerUser"
+        Return
+    ${EndIf}
+    System::Call "shell32::IsUserAnAdmin() i .r0"
+    ${If} $0 = 0
+    ${AndIf} $Relaunched = 0
+        Call ${UN}RunAsAdministrator
+    ${EndIf}
+    ${If} $0 = 0
+        MessageBox MB_OK|MB_ICONSTOP "${NEEDS_ADMINISTRATOR}" /SD IDOK
+        Return
+    ${EndIf}
+    SetShellVarContext all
+    StrCpy $RegisterSwitch "/RegServer"
+    StrCpy $UnregisterSwitch "/UnregServer"
+FunctionEnd
+!macroend
+!insertmacro UseScopeFunction ""
+!insertmacro UseScopeFunction "un."
+
+; The scope of the command line: $Scope, $ScopeGiven and $Relaunched.
+!macro ReadScopeFunction UN
+Function ${UN}ReadScope
+    ${GetParameters} $R0
+    StrCpy $Scope machine
+    StrCpy $ScopeGiven 0
+    ClearErrors
+    ${GetOptions} $R0 "${FOR_ME}" $R1
+    ${IfNot} ${Errors}
+        StrCpy $Scope user
+        StrCpy $ScopeGiven 1
+    ${EndIf}
+    ClearErrors
+    ${GetOptions} $R0 "${FOR_EVERYONE}" $R1
+    ${IfNot} ${Errors}
+        StrCpy $Scope machine
+        StrCpy $ScopeGiven 1
+    ${EndIf}
+    StrCpy $Relaunched 0
+    ClearErrors
+    ${GetOptions} $R0 "${RELAUNCHED}" $R1
+    ${IfNot} ${Errors}
+        StrCpy $Relaunched 1
+        StrCpy $Scope machine
+        StrCpy $ScopeGiven 1
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro ReadScopeFunction ""
+!insertmacro ReadScopeFunction "un."
+
+; The controller is started through the desktop's shell, which runs it as the user who is logged
+; on, not elevated.
 !macro StartController
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\${PROGRAM}"'
 !macroend
@@ -188,7 +309,7 @@ FunctionEnd
 Function FailInstall
     ${If} ${FileExists} "$INSTDIR\${PROGRAM}.previous"
         !insertmacro ForEachProgram PutBackPrevious
-        ExecWait '"$INSTDIR\${PROGRAM}" /RegServer'
+        ExecWait '"$INSTDIR\${PROGRAM}" $RegisterSwitch'
         ${If} $ControllerWasRunning = 1
             !insertmacro StartController
         ${EndIf}
@@ -196,7 +317,7 @@ Function FailInstall
             !insertmacro StartSwitcher
         ${EndIf}
     ${Else}
-        ExecWait '"$INSTDIR\${PROGRAM}" /UnregServer'
+        ExecWait '"$INSTDIR\${PROGRAM}" $UnregisterSwitch'
         !insertmacro ForEachProgram RemoveProgram
         ${If} $FreshFolder = 1
             RMDir "$INSTDIR"
@@ -219,8 +340,8 @@ Section "-Programs"
         ${If} $FreshFolder = 1
             RMDir "$INSTDIR"
         ${EndIf}
-        MessageBox MB_OK|MB_ICONSTOP "Cannot write into the folder $INSTDIR. Choose another folder \
-            or run the installer as an administrator." /SD IDOK
+        MessageBox MB_OK|MB_ICONSTOP "Cannot write into the folder $INSTDIR. Choose another \
+            folder." /SD IDOK
         SetErrorLevel 2
         Abort
     ${EndIf}
@@ -235,11 +356,11 @@ Section "-Programs"
         StrCpy $R0 "Cannot copy the programs into $INSTDIR."
         Call FailInstall
     ${EndIf}
-    ExecWait '"$INSTDIR\${PROGRAM}" /RegServer' $0
+    ExecWait '"$INSTDIR\${PROGRAM}" $RegisterSwitch' $0
     ${If} ${Errors}
     ${OrIf} $0 <> 0
-        StrCpy $R0 "Registering the automation server failed (${PROGRAM} /RegServer ended with \
-            $0). Nothing was installed."
+        StrCpy $R0 "Registering the automation server failed (${PROGRAM} $RegisterSwitch ended \
+            with $0). Nothing was installed."
         Call FailInstall
     ${EndIf}
     !insertmacro ForEachProgram DropPrevious
@@ -251,32 +372,32 @@ Section "-Programs"
 SectionEnd
 
 Section "Start with Windows" StartWithWindows
-    WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${PROGRAM}"'
+    WriteRegStr SHCTX "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${PROGRAM}"'
 SectionEnd
 
 Section "Switch by program" SwitchByProgram
-    WriteRegStr HKLM "${RUN_KEY}" "${SWITCHER_RUN_VALUE}" '"$INSTDIR\${SWITCHER}" --background'
+    WriteRegStr SHCTX "${RUN_KEY}" "${SWITCHER_RUN_VALUE}" '"$INSTDIR\${SWITCHER}" --background'
 SectionEnd
 
 Section "-Add/Remove Programs"
     ; An upgrade without "Start with Windows" takes the earlier choice back.
     ${IfNot} ${SectionIsSelected} ${StartWithWindows}
-        DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+        DeleteRegValue SHCTX "${RUN_KEY}" "${RUN_VALUE}"
     ${EndIf}
     ${IfNot} ${SectionIsSelected} ${SwitchByProgram}
-        DeleteRegValue HKLM "${RUN_KEY}" "${SWITCHER_RUN_VALUE}"
+        DeleteRegValue SHCTX "${RUN_KEY}" "${SWITCHER_RUN_VALUE}"
     ${EndIf}
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM},0"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM},0"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
     ${If} $ControllerWasRunning = 1
         !insertmacro StartController
     ${EndIf}
@@ -294,9 +415,10 @@ LangString SwitchByProgramText ${LANG_ENGLISH} "Switch the glasses by program: s
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 ; /NOAUTOSTART leaves "Start with Windows" out, /NOAUTOSWITCH "Switch by program", of a silent
-; install too.
+; install too. A silent install, or one whose scope the command line gives, takes its scope now;
+; the others on the page that asks.
 Function .onInit
-    SetShellVarContext all
+    Call ReadScope
     ${GetParameters} $R0
     ClearErrors
     ${GetOptions} $R0 "/NOAUTOSTART" $R1
@@ -307,6 +429,97 @@ Function .onInit
     ${GetOptions} $R0 "/NOAUTOSWITCH" $R1
     ${IfNot} ${Errors}
         !insertmacro UnselectSection ${SwitchByProgram}
+    ${EndIf}
+    ${If} ${Silent}
+    ${OrIf} $ScopeGiven = 1
+        Call TakeScope
+        ${If} $0 = 0
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
+Function SkipWhenRelaunched
+    ${If} $Relaunched = 1
+        Abort
+    ${EndIf}
+FunctionEnd
+
+; The folder: the one given with /D=, else where this scope's earlier installation went, else
+; Program Files or the user's own program folder. $0: 0 when the scope cannot be used.
+Function TakeScope
+    Call UseScope
+    ${If} $0 = 0
+        Return
+    ${EndIf}
+    ; COM looks at the user's classes first: this installation is the one the user runs.
+    ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $Scope == user
+    ${AndIf} $1 != ""
+        MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} is installed for every user of this \
+            computer too, in $1. This installation for you alone comes first for you: you run \
+            and automate this one; the other users keep the other." /SD IDOK
+    ${EndIf}
+    ${If} $INSTDIR != ""
+    ${AndIf} $INSTDIR != $DefaultFolder
+        Return
+    ${EndIf}
+    ReadRegStr $DefaultFolder SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $DefaultFolder == ""
+    ${AndIf} $Scope == user
+        System::Call "shell32::SHGetKnownFolderPath(g '${USER_PROGRAM_FILES}', \
+            i ${KF_FLAG_CREATE}, p 0, *p .r1) i .r2"
+        ${If} $2 = 0
+            System::Call "*$1(&w${NSIS_MAX_STRLEN} .r3)"
+            System::Call "ole32::CoTaskMemFree(p r1)"
+        ${Else}
+            StrCpy $3 "$LOCALAPPDATA\Programs"
+        ${EndIf}
+        StrCpy $DefaultFolder "$3\ZEZIZER"
+    ${ElseIf} $DefaultFolder == ""
+        StrCpy $DefaultFolder "$PROGRAMFILES\ZEZIZER"
+    ${EndIf}
+    StrCpy $INSTDIR $DefaultFolder
+    StrCpy $0 1
+FunctionEnd
+
+; For everyone or for me only; skipped when the command line said which.
+Function ScopePage
+    ${If} $ScopeGiven = 1
+        Abort
+    ${EndIf}
+    !insertmacro MUI_HEADER_TEXT "Choose Users" "Install ${PRODUCT} for everyone or for you alone."
+    nsDialogs::Create 1018
+    Pop $0
+    ${NSD_CreateRadioButton} 0 0 100% 12u "For &everyone who uses this computer"
+    Pop $1
+    ${NSD_CreateLabel} 12u 14u -12u 20u "Into Program Files. Needs an administrator: Windows \
+        asks for consent."
+    Pop $0
+    ${NSD_CreateRadioButton} 0 44u 100% 12u "For &me only"
+    Pop $ForMeButton
+    ${NSD_CreateLabel} 12u 58u -12u 20u "Into your own program folder. Needs no administrator; \
+        other users of this computer do not get it."
+    Pop $0
+    ${If} $Scope == user
+        ${NSD_Check} $ForMeButton
+    ${Else}
+        ${NSD_Check} $1
+    ${EndIf}
+    nsDialogs::Show
+FunctionEnd
+
+Function ScopePageLeave
+    ${NSD_GetState} $ForMeButton $0
+    ${If} $0 = ${BST_CHECKED}
+        StrCpy $Scope user
+    ${Else}
+        StrCpy $Scope machine
+    ${EndIf}
+    Call TakeScope
+    ${If} $0 = 0
+        Abort
     ${EndIf}
 FunctionEnd
 
@@ -320,15 +533,26 @@ FunctionEnd
 
 ; --- the uninstaller ----------------------------------------------------------------------------
 
+; Its scope: the one given, else "for me only" when the user's uninstall entry names this folder.
 Function un.onInit
-    SetShellVarContext all
+    Call un.ReadScope
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $ScopeGiven = 0
+    ${AndIf} $0 == $INSTDIR
+        StrCpy $Scope user
+    ${EndIf}
+    Call un.UseScope
+    ${If} $0 = 0
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
 FunctionEnd
 
 ; Keeps the user's settings and program rules under HKCU\Software\Corvane\Lumo Controller.
 Section "Uninstall"
     Call un.EndController
     ${If} ${FileExists} "$INSTDIR\${PROGRAM}"
-        ExecWait '"$INSTDIR\${PROGRAM}" /UnregServer'
+        ExecWait '"$INSTDIR\${PROGRAM}" $UnregisterSwitch'
     ${EndIf}
     !insertmacro ForEachProgram RemoveProgram
     Delete "$INSTDIR\${SWITCHER_BACKGROUND_LINK}"
@@ -336,7 +560,7 @@ Section "Uninstall"
     RMDir /REBOOTOK "$INSTDIR"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$SMPROGRAMS\${SWITCHER_PRODUCT}.lnk"
-    DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
-    DeleteRegValue HKLM "${RUN_KEY}" "${SWITCHER_RUN_VALUE}"
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    DeleteRegValue SHCTX "${RUN_KEY}" "${RUN_VALUE}"
+    DeleteRegValue SHCTX "${RUN_KEY}" "${SWITCHER_RUN_VALUE}"
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd

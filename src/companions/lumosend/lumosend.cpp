@@ -128,8 +128,9 @@ std::vector<std::wstring> commandLineWords() {
 int send(bool property, short command) {
     const SendResult result = sendToController(command, property);
     if (result.outcome == SendOutcome::NotRegistered) {
-        std::fprintf(stderr, "lumosend: ZEZIZER.LumoCode is not registered; "
-                             "run \"ZEZIZER.exe /RegServer\" once.\n");
+        std::fprintf(stderr, "lumosend: ZEZIZER.LumoCode is not registered; run "
+                             "\"ZEZIZER.exe /RegServerPerUser\" once for yourself, or "
+                             "\"ZEZIZER.exe /RegServer\" as an administrator for every user.\n");
         return ExitNotRegistered;
     }
     if (result.outcome == SendOutcome::Unreachable) {
