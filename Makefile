@@ -2,7 +2,8 @@
 # runs every test, `make bench` measures the controller against baselines, `make demo` drives it
 # through its commands, menus and dialogs and takes screenshots. `make release` builds what ships,
 # lean, in $(BUILD)/release; `make dist` makes the installer and the zip from it in $(BUILD)/dist;
-# `make wintest` makes the test kit for Windows there. All install what is missing first.
+# `make wintest` makes the test kit for Windows there; `make reproduce` checks that a release
+# rebuilds byte for byte. All install what is missing first.
 BUILD ?= build
 RELEASE := $(BUILD)/release
 SHIPPED := ZEZIZER lumosend lumowatch lumoauto
@@ -12,10 +13,18 @@ CONFIGURE_FLAGS :=
 DEPS :=
 else
 CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.cmake
-DEPS := tools/install-deps
+DEPS := tools/install-deps $(BUILD)
 endif
 
-.PHONY: all deps build release dist wintest run test bench demo stress clean
+# What ships is dated at the last commit's time, so that a rebuild gives the same bytes.
+ifeq ($(origin SOURCE_DATE_EPOCH),undefined)
+SOURCE_DATE_EPOCH := $(shell git log -1 --format=%ct 2>/dev/null)
+endif
+ifneq ($(SOURCE_DATE_EPOCH),)
+export SOURCE_DATE_EPOCH
+endif
+
+.PHONY: all deps build release dist wintest run test bench demo stress clean reproduce
 
 all: build
 
@@ -61,6 +70,10 @@ demo: build dist
 
 clean:
 	rm -rf $(BUILD)
+
+# Builds the release of the last commit twice in scratch folders and compares what ships.
+reproduce:
+	tools/reproduce
 
 # The long reliability runs: 10,000 random settings states, the hostile-input tests and 4 clients
 # with 2,500 calls each.

@@ -2,9 +2,17 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace {
 
 constexpr char harnessMark[] = "ZEZIZER_TEST_RUN";
+
+std::wstring objectName(HANDLE object) {
+    wchar_t name[256] = L"";
+    GetUserObjectInformationW(object, UOI_NAME, name, sizeof(name), nullptr);
+    return name;
+}
 
 } // namespace
 
@@ -31,4 +39,21 @@ std::string wineVersion() {
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"));
     auto get = reinterpret_cast<WineGetVersion>(found);
     return get ? get() : "";
+}
+
+bool hasInteractiveDesktop() {
+    DWORD session = 0;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session) || session == 0)
+        return false;
+    USEROBJECTFLAGS station{};
+    if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &station, sizeof(station),
+                                   nullptr) ||
+        !(station.dwFlags & WSF_VISIBLE))
+        return false;
+    HDESK input = OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+    if (!input)
+        return false;
+    const bool ours = objectName(input) == objectName(GetThreadDesktop(GetCurrentThreadId()));
+    CloseDesktop(input);
+    return ours;
 }

@@ -13,6 +13,10 @@ bool underTestHarness();
 bool runsElevated();
 // The Wine version when the programs run under Wine, else empty.
 std::string wineVersion();
+// True when what this process draws reaches a screen that takes the user's input: not in a
+// service's session 0, on a window station that is not visible, or while another desktop (a
+// locked workstation's, a consent prompt's) has the input. The screen read back there is blank.
+bool hasInteractiveDesktop();
 
 // Skips the current test on other systems, with the reason.
 #define SKIP_OUTSIDE_TEST_HARNESS(reason)                                                          \
@@ -31,3 +35,9 @@ std::string wineVersion();
     if (runsElevated()) {                                                                          \
     } else                                                                                         \
         GTEST_SKIP() << "needs administrator rights: registers the server for the whole machine"
+
+// Skips the current test where the screen that it reads back is not the one it draws on.
+#define SKIP_WITHOUT_INTERACTIVE_DESKTOP()                                                         \
+    if (hasInteractiveDesktop()) {                                                                 \
+    } else                                                                                         \
+        GTEST_SKIP() << "needs an interactive desktop: reads back what the screen shows"

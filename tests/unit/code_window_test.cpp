@@ -4,6 +4,7 @@
 #include "code/controller_state.h"
 #include "code/display_code.h"
 #include "settings/error_codes.h"
+#include "support/code_on_screen.h"
 #include "support/code_table.h"
 #include "support/import_patch.h"
 #include "support/screen.h"
@@ -154,6 +155,63 @@ TEST_F(CodeWindow, OwnsOnlyTheRowsOfItsCodeAndLeavesTheRestOfTheScreenToTheWindo
         EXPECT_EQ(WindowFromPoint({width - 1, rows - 1}), window) << "command " << command;
         EXPECT_NE(WindowFromPoint({0, rows}), window) << "command " << command;
         EXPECT_NE(WindowFromPoint({width / 2, height / 2}), window) << "command " << command;
+        DestroyWindow(window);
+    }
+}
+
+// A topmost window that covers the screen in one known colour.
+class ColouredWindow {
+  public:
+    explicit ColouredWindow(COLORREF colour) : brush_(CreateSolidBrush(colour)) {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hbrBackground = brush_;
+        windowClass.lpszClassName = className;
+        RegisterClassA(&windowClass);
+        window_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, className,
+                                  "", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                  GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    }
+    ~ColouredWindow() {
+        DestroyWindow(window_);
+        UnregisterClassA(className, GetModuleHandleA(nullptr));
+        DeleteObject(brush_);
+    }
+    ColouredWindow(const ColouredWindow&) = delete;
+    ColouredWindow& operator=(const ColouredWindow&) = delete;
+
+  private:
+    static constexpr char className[] = "ZEZIZERTESTCOLOUR";
+    HBRUSH brush_;
+    HWND window_ = nullptr;
+};
+
+// What the screen shows, read back through GDI, which on Windows 8 and later reads the desktop as
+// composed: a code window drawn there as a full-screen black or transparent surface would hide
+// what is beneath its rows.
+TEST_F(CodeWindow, LeavesTheWindowBeneathItsRowsToBeSeenOnTheScreen) {
+    SKIP_WITHOUT_INTERACTIVE_DESKTOP();
+    const int width = screenWidth();
+    const POINT centre{width / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
+    ColouredWindow beneath(background);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return Capture::screen(width, centre.y + 1).pixel(centre.x, centre.y) == background;
+        },
+        windowAppearsMs))
+        << "the coloured window never showed";
+    for (const ExpectedCode& code : expectedCodes) {
+        HWND window = openFor(code.command);
+        ASSERT_NE(window, nullptr) << "command " << code.command;
+        // The composed frame follows the paint.
+        EXPECT_TRUE(codeAppears(code.command, windowAppearsMs));
+        const int rows = int(code.rows.size());
+        Capture screen = Capture::screen(width, centre.y + 1);
+        EXPECT_EQ(screen.firstMismatch(rows, background), -1)
+            << "command " << code.command << ": the row below the code";
+        EXPECT_EQ(screen.pixel(centre.x, centre.y), background) << "command " << code.command;
         DestroyWindow(window);
     }
 }
