@@ -475,7 +475,7 @@ class HotKeys(ControllerTest):
         mode.process.stdin.write("switch\n")
         mode.process.stdin.flush()
         self.assertEqual(mode.read_line(10), "switched")
-        self.assertEqual(front.read_line(5), "moved 0,0,800,600 region=simple 0,0,800,10")
+        self.assertRegex(front.read_line(5), "^moved 0,0,800,600 region=simple 0,0,800,10 ")
         self.assertTrue(wait_until(lambda: self.screen.code_rows(800) == CODES[1], 2),
                         "the code is not across the new width")
         self.assertEqual(front.read_line(5), "gone foreground=front")

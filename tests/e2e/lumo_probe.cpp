@@ -27,8 +27,8 @@
 //                                       ("ready" or "not-foreground"), then until stdin closes
 //                                       tells what it sees of the code windows: "code topmost=0|1
 //                                       region=TYPE L,T,R,B centre=front|code|other" for each new
-//                                       one, "moved L,T,R,B region=TYPE L,T,R,B" when one changes
-//                                       its place or size, "clicked code=0|1" for a click on it,
+//                                       one, the same with "moved L,T,R,B" for "code topmost=..."
+//                                       when one moves, "clicked code=0|1" for a click on it,
 //                                       "gone foreground=front|other" when the last one has gone;
 //                                       and "lost WM_ACTIVATEAPP|WM_ACTIVATE|WM_KILLFOCUS" when it
 //                                       loses its activation or its focus
@@ -174,26 +174,22 @@ POINT screenCentre() {
     return {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
 }
 
-// "TYPE L,T,R,B" of a window's region.
-std::string regionText(HWND window) {
+// A new code window, or with moved the new place of one.
+void sayCodeWindow(HWND front, HWND code, const RECT* moved = nullptr) {
     HRGN region = CreateRectRgn(0, 0, 0, 0);
-    const int type = GetWindowRgn(window, region);
+    const int type = GetWindowRgn(code, region);
     RECT box{};
     GetRgnBox(region, &box);
     DeleteObject(region);
     const char* types[] = {"error", "null", "simple", "complex"};
-    char text[96];
-    std::snprintf(text, sizeof(text), "%s %ld,%ld,%ld,%ld",
-                  type >= ERROR && type <= COMPLEXREGION ? types[type] : "?", box.left, box.top,
-                  box.right, box.bottom);
-    return text;
-}
-
-void sayCodeWindow(HWND front, HWND code) {
     HWND atCentre = WindowFromPoint(screenCentre());
-    std::printf("code topmost=%d region=%s centre=%s\n",
-                (GetWindowLongA(code, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0,
-                regionText(code).c_str(),
+    if (moved)
+        std::printf("moved %ld,%ld,%ld,%ld", moved->left, moved->top, moved->right, moved->bottom);
+    else
+        std::printf("code topmost=%d", (GetWindowLongA(code, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
+    std::printf(" region=%s %ld,%ld,%ld,%ld centre=%s\n",
+                type >= ERROR && type <= COMPLEXREGION ? types[type] : "?", box.left, box.top,
+                box.right, box.bottom,
                 atCentre == front  ? "front"
                 : atCentre == code ? "code"
                                    : "other");
@@ -212,11 +208,9 @@ void onCodeWatch(HWND front) {
     if (code && code != lastCode)
         sayCodeWindow(front, code);
     else if (code && !EqualRect(&rect, &lastRect))
-        std::printf("moved %ld,%ld,%ld,%ld region=%s\n", rect.left, rect.top, rect.right,
-                    rect.bottom, regionText(code).c_str());
+        sayCodeWindow(front, code, &rect);
     else if (!code && lastCode)
         say(GetForegroundWindow() == front ? "gone foreground=front" : "gone foreground=other");
-    std::fflush(stdout);
     lastCode = code;
     lastRect = rect;
 }
@@ -229,17 +223,14 @@ LRESULT CALLBACK frontWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_LBUTTONDOWN:
         say(shownCodeWindow() ? "clicked code=1" : "clicked code=0");
         return 0;
-    // What a full-screen game cannot bear.
+    // What a full-screen game cannot bear: losing its activation or its focus.
     case WM_ACTIVATEAPP:
-        if (!wParam)
-            say("lost WM_ACTIVATEAPP");
-        break;
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE)
-            say("lost WM_ACTIVATE");
-        break;
     case WM_KILLFOCUS:
-        say("lost WM_KILLFOCUS");
+        if (message == WM_KILLFOCUS || LOWORD(wParam) == WA_INACTIVE)
+            say(message == WM_KILLFOCUS  ? "lost WM_KILLFOCUS"
+                : message == WM_ACTIVATE ? "lost WM_ACTIVATE"
+                                         : "lost WM_ACTIVATEAPP");
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

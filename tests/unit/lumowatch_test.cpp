@@ -184,13 +184,11 @@ TEST(LumowatchCheck, SaysWhatToChangeForEachFindingThatStopsACode) {
         const CheckFacts facts = factsWith(c.change);
         const std::string text = checkText(facts);
         EXPECT_EQ(checkExitCode(facts), c.says ? 1 : 0) << text;
-        EXPECT_EQ(changesNeeded(facts).size(), c.says ? 1u : 0u) << text;
         EXPECT_NE(text.find(c.says ? c.says : "Nothing stands in the way"), std::string::npos)
             << text;
     }
     const std::string json = checkJson(factsWith([](CheckFacts& f) { f.colourSpace = 12u; }));
     EXPECT_NE(json.find("\"hdr\":true,"), std::string::npos) << json;
-    EXPECT_NE(json.find("\"changes\":[\"Advanced colour (HDR) is on"), std::string::npos) << json;
 }
 
 TEST(LumowatchCheck, TellsARampThatChangesTheCodesColoursFromOneThatLetsThemPass) {

@@ -82,10 +82,6 @@ template <typename T> std::string jsonOptional(const std::optional<T>& value) {
     return value ? std::to_string(*value) : "null";
 }
 
-const char* jsonBool(bool value) {
-    return value ? "true" : "false";
-}
-
 std::string jsonOptionalBool(const std::optional<bool>& value) {
     return value ? jsonBool(*value) : "null";
 }
