@@ -197,7 +197,7 @@ TEST_F(CodeWindow, TwoWindowsEachVanishOnTheirOwnTimerAndShareOneClass) {
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(second); }, 2000));
 }
 
-TEST_F(CodeWindow, HandsTheForegroundBackToTheWindowThatHadItWhenThePaintBegan) {
+TEST_F(CodeWindow, LeavesTheForegroundWithTheWindowThatHasItWhileItPaints) {
     HWND window = openFor(StereoOn);
     ASSERT_NE(window, nullptr);
     HWND own = CreateWindowExA(0, "STATIC", "foreground owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
