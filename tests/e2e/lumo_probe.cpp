@@ -25,13 +25,12 @@
 //   lumo_probe front-window             a program in front: a window from the top left corner over
 //                                       the middle of the screen that takes the foreground
 //                                       ("ready" or "not-foreground"), then until stdin closes
-//                                       tells what it sees of the code windows: "code topmost=0|1
-//                                       region=TYPE L,T,R,B centre=front|code|other" for each new
-//                                       one, the same with "moved L,T,R,B" for "code topmost=..."
-//                                       when one moves, "clicked code=0|1" for a click on it,
-//                                       "gone foreground=front|other" when the last one has gone;
-//                                       and "lost WM_ACTIVATEAPP|WM_ACTIVATE|WM_KILLFOCUS" when it
-//                                       loses its activation or its focus
+//                                       tells what it sees: "code topmost=0|1 region=TYPE L,T,R,B
+//                                       centre=front|code|other" for each new code window (with
+//                                       "moved L,T,R,B" for "code topmost=..." when one moves),
+//                                       "clicked code=0|1", "gone foreground=front|other" when the
+//                                       last has gone, "lost MESSAGE" when it loses the activation
+//                                       or the focus
 //   lumo_probe display-mode W H         "ready"; at the first line on stdin switch the display to
 //                                       W x H ("switched" or "refused"), back when stdin closes
 

@@ -203,12 +203,6 @@ class Screen:
     def keys(self, *names):
         run("xdotool", "key", "--delay", "50", *names)
 
-    def hold(self, chord, seconds):
-        """Keeps a chord pressed for a while: the X server repeats its key meanwhile."""
-        run("xdotool", "keydown", chord)
-        time.sleep(seconds)
-        run("xdotool", "keyup", chord)
-
 
 def pixel_rows(data, width, height):
     """Rows of (r, g, b) from raw 8-bit RGB bytes."""
