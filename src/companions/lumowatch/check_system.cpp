@@ -52,8 +52,8 @@ class SystemLibrary {
     HMODULE module_ = nullptr;
 };
 
-// The colour space of the output that shows the primary screen; DXGI 1.6 (Windows 10 1703 on)
-// tells it, and dxgi.dll is looked up at run time: Vista has no CreateDXGIFactory1.
+// The colour space of the output that shows the primary screen; DXGI 1.6 (later Windows 10)
+// tells it; dxgi.dll is looked up at run time, as an older system lacks it or its newer parts.
 std::optional<uint32_t> primaryColourSpace() {
     const SystemLibrary dxgi("dxgi.dll");
     using CreateFactory = HRESULT(WINAPI*)(REFIID, void**);

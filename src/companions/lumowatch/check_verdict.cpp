@@ -107,8 +107,8 @@ std::vector<std::string> changesNeeded(const CheckFacts& facts) {
         changes.push_back("Advanced colour (HDR) is on and Windows converts the code's colours: "
                           "switch \"Use HDR\" off for this display in the display settings.");
     else if (facts.colourSpace && *facts.colourSpace != colourSpaceSdr)
-        changes.push_back("The display's output is not full-range RGB: set full-range RGB (4:4:4) "
-                          "in the graphics driver's settings.");
+        changes.push_back("The display's output reports a colour space that is neither standard "
+                          "nor HDR: set full-range RGB (4:4:4) in the graphics driver's settings.");
     if (facts.gamma == RampShape::EndsChanged)
         changes.push_back("The gamma ramp changes the code's colours (a calibration, night light "
                           "or a colour tool): switch it off or reset the calibration.");
