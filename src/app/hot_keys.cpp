@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -24,6 +26,31 @@ constexpr ControllerHotKey controllerHotKeys[] = {
     {&ControllerState::hotKey3, hotKey3Id, ErrorRegisterHotKey3},
 };
 
+// Only while a chord is held: how often its keys are looked at.
+constexpr UINT heldChordCheckMs = USER_TIMER_MINIMUM;
+
+// A chord that acted and has not been seen released since: its keyboard repeats do nothing.
+struct HeldChord {
+    int id;
+    UINT modifiers;
+    UINT virtualKey;
+};
+
+// Touched on the user-interface thread only.
+std::vector<HeldChord> heldChords;
+
+bool keyDown(int virtualKey) {
+    return (GetAsyncKeyState(virtualKey) & 0x8000) != 0;
+}
+
+bool chordDown(const HeldChord& chord) {
+    return keyDown(static_cast<int>(chord.virtualKey)) &&
+           (!(chord.modifiers & MOD_CONTROL) || keyDown(VK_CONTROL)) &&
+           (!(chord.modifiers & MOD_SHIFT) || keyDown(VK_SHIFT)) &&
+           (!(chord.modifiers & MOD_ALT) || keyDown(VK_MENU)) &&
+           (!(chord.modifiers & MOD_WIN) || keyDown(VK_LWIN) || keyDown(VK_RWIN));
+}
+
 } // namespace
 
 HotKeyArguments convertHotKey(int32_t value) {
@@ -41,7 +68,31 @@ HotKeyArguments convertHotKey(int32_t value) {
 bool registerHotKey(HWND window, int id, int32_t value) {
     UnregisterHotKey(window, id);
     const HotKeyArguments arguments = convertHotKey(value);
-    return RegisterHotKey(window, id, arguments.modifiers, arguments.virtualKey) != 0;
+    // Keyboard repeats of a held chord bring no WM_HOTKEY (Windows 7 on); a system that refuses
+    // the flag takes the chord without it.
+    return RegisterHotKey(window, id, arguments.modifiers | MOD_NOREPEAT, arguments.virtualKey) ||
+           RegisterHotKey(window, id, arguments.modifiers, arguments.virtualKey);
+}
+
+bool isRepeatOfHeldChord(HWND window, int id, LPARAM chord) {
+    const auto held = std::find_if(heldChords.begin(), heldChords.end(),
+                                   [id](const HeldChord& c) { return c.id == id; });
+    // Keys already up: a press that came and went before its message was read, or a message
+    // another program posted; either acts.
+    if (held != heldChords.end() && chordDown(*held))
+        return true;
+    if (held == heldChords.end())
+        heldChords.push_back({id, LOWORD(chord), HIWORD(chord)});
+    else
+        *held = {id, LOWORD(chord), HIWORD(chord)};
+    SetTimer(window, heldChordTimerId, heldChordCheckMs, nullptr);
+    return false;
+}
+
+void forgetReleasedChords(HWND window) {
+    std::erase_if(heldChords, [](const HeldChord& chord) { return !chordDown(chord); });
+    if (heldChords.empty())
+        KillTimer(window, heldChordTimerId);
 }
 
 void registerControllerHotKeys(HWND window) {

@@ -9,6 +9,8 @@
 constexpr int hotKey1Id = 30003;
 constexpr int hotKey2Id = 30002;
 constexpr int hotKey3Id = 30001;
+// Runs only while a chord that acted is held.
+constexpr UINT_PTR heldChordTimerId = 50005;
 
 struct HotKeyArguments {
     UINT modifiers;
@@ -20,8 +22,17 @@ struct HotKeyArguments {
 HotKeyArguments convertHotKey(int32_t value);
 
 // Registers a hot-key on the window, first withdrawing an earlier registration of the same id so
-// that the old combination does not stay active beside the new one. True on success.
+// that the old combination does not stay active beside the new one; with MOD_NOREPEAT where the
+// system takes it. True on success.
 bool registerHotKey(HWND window, int id, int32_t value);
+
+// Whether a WM_HOTKEY (its id and chord) is a keyboard repeat of a chord that acted and has not
+// been released since: Vista and Wine ignore MOD_NOREPEAT. A chord that acts is remembered, and
+// the timer heldChordTimerId on the window runs until every remembered chord is released.
+bool isRepeatOfHeldChord(HWND window, int id, LPARAM chord);
+
+// On heldChordTimerId: forgets the chords whose keys are up, and ends the timer with the last.
+void forgetReleasedChords(HWND window);
 
 // Registers hotKey1 to hotKey3 of the state; a failure leaves lastError 37, 38 or 39.
 void registerControllerHotKeys(HWND window);

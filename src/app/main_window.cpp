@@ -172,15 +172,14 @@ void runHotKey(int id) {
     }
 }
 
-LRESULT onHotKey(HWND window, int id) {
+// The foreground stays where it is: a full-screen game that lost its activation even for a moment
+// would lose its device or its input. Nothing in a command needs it (the code window never takes
+// it); a failure's box comes to the front by itself.
+LRESULT onHotKey(HWND window, int id, LPARAM chord) {
     // The Properties dialog edits the hot-keys and the mode: none acts while it is open.
-    if (controller.propertiesWindow)
+    if (controller.propertiesWindow || isRepeatOfHeldChord(window, id, chord))
         return 0;
-    // The window of whatever program the user is in; GetActiveWindow names only this thread's.
-    HWND previous = GetForegroundWindow();
-    SetForegroundWindow(window);
     runHotKey(id);
-    SetForegroundWindow(previous);
     return 0;
 }
 
@@ -194,6 +193,9 @@ void onTimer(HWND window, UINT_PTR timerId) {
         break;
     case trayIconRetryTimerId:
         retryTrayIcon(window);
+        break;
+    case heldChordTimerId:
+        forgetReleasedChords(window);
         break;
     }
 }
@@ -239,7 +241,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION:
         return onEndSession(window, static_cast<BOOL>(wParam));
     case WM_HOTKEY:
-        return onHotKey(window, static_cast<int>(wParam));
+        return onHotKey(window, static_cast<int>(wParam), lParam);
     case trayCallbackMessage:
         onTrayNotify(window, wParam, lParam);
         break;

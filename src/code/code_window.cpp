@@ -15,16 +15,31 @@ void onCreate(HWND window) {
     SetTimer(window, codeWindowTimerId, codeWindowLifetimeMs, nullptr);
 }
 
+// The command a window was opened for; a later command's window shows its own code.
+int32_t codeOfWindow(HWND window) {
+    return static_cast<int32_t>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+// The window never takes the activation, so there is no foreground to hand back: the program in
+// front (a full-screen game above all) keeps its keyboard focus and its activation throughout.
 void onPaint(HWND window) {
-    HWND previousForeground = GetForegroundWindow();
     raiseCodeWindow(window);
     // Invalidate without erasing: the window has no background and draws nothing but the code.
     InvalidateRect(window, nullptr, FALSE);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    paintDisplayCode(dc, controller.currentCode);
+    paintDisplayCode(dc, codeOfWindow(window));
     EndPaint(window, &paint);
-    SetForegroundWindow(previousForeground);
+}
+
+// A game that switches the display mode while a code shows: the window takes the new primary
+// screen, its region the code's rows across the new width, and it stays a whole second from the
+// last change, as the monitor's resync may have eaten part of the second before it.
+void onDisplayChange(HWND window) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, width, GetSystemMetrics(SM_CYSCREEN), SWP_NOACTIVATE);
+    limitWindowToCodeRows(window, codeOfWindow(window), width);
+    SetTimer(window, codeWindowTimerId, codeWindowLifetimeMs, nullptr);
 }
 
 void onTimer(HWND window, UINT_PTR timerId) {
@@ -41,6 +56,9 @@ LRESULT CALLBACK codeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_PAINT:
         onPaint(window);
+        break;
+    case WM_DISPLAYCHANGE:
+        onDisplayChange(window);
         break;
     case WM_TIMER:
         onTimer(window, wParam);
@@ -79,6 +97,7 @@ int openCodeWindow() {
         controller.lastError = ErrorCreateCodeWindow;
         return 0;
     }
+    SetWindowLongPtrA(window, GWLP_USERDATA, controller.currentCode);
     // The rows of the code it is opened for. A later command's window lies above it; where that
     // code is shorter, this one's further rows stay visible until its second is over, as they did
     // on a desktop without composition. Without a region (no GDI memory left) the code still

@@ -1,6 +1,7 @@
 #pragma once
 // The code window: a borderless popup over the whole primary screen that paints the display code
-// of the current command on its top rows and destroys itself one second after it was created.
+// of the command it was opened for on its top rows and destroys itself one second after it was
+// created (or after the last display mode change while it shows).
 // Its window region is the rows of its code, so the rest of the screen stays visible and takes
 // the mouse: with desktop composition an unpainted part of a window shows black. It lies above
 // always-on-top windows and never takes the activation, so the program in front keeps the keyboard

@@ -419,29 +419,68 @@ class HotKeys(ControllerTest):
         self.screen.keys("ctrl+F10")
         self.wait_for_code(1)
 
-    def test_over_another_program_the_code_takes_only_its_rows_and_leaves_the_foreground(self):
-        """A program in front (the probe's window over the middle of the screen) keeps the
-        foreground through a hot-key and its code, and the screen and the mouse below the code's
-        rows. The probe watches from its own process: what it says of the code window, it saw
-        while the code was on the screen."""
-        self.store_matching()
-        self.start()
+    def front_program(self):
+        """The probe's window in front, from the top left corner over the middle of the screen,
+        with the pointer on it: the keys go to the X window under the pointer."""
         front = Probe("front-window")
         self.addCleanup(front.end)
         self.assertEqual(front.answer, "ready", "the probe's window did not get the foreground")
-        # The key goes to the X window under the pointer: the program in front.
         self.screen.point_at(CENTRE)
-        for chord, click in (("ctrl+F10", False), ("ctrl+F12", True)):
-            with self.subTest(chord=chord):
+        return front
+
+    def test_over_another_program_the_code_takes_only_its_rows_and_leaves_the_foreground(self):
+        """A program in front keeps its activation and focus through a hot-key and its code (a
+        line "lost ..." would come first), and the screen and the mouse below the code's rows.
+        The probe watches from its own process: what it says of the code window, it saw while the
+        code was on the screen."""
+        self.store_matching()
+        self.start()
+        front = self.front_program()
+        for chord, code, click in (("ctrl+F10", 1, False), ("ctrl+F12", 1000, False),
+                                   ("ctrl+F12", 1000, True)):
+            with self.subTest(chord=chord, click=click):
                 self.screen.keys(chord)
                 self.assertEqual(front.read_line(5),
                                  f"code topmost=1 region=simple 0,0,{DESKTOP_WIDTH},10 "
                                  "centre=front")
-                if click:
+                if not click:
+                    # Across the whole width, over the program in front.
+                    self.wait_for_code(code)
+                else:
                     # Within the code's second: the probe says whether the code was still there.
                     self.screen.click(CENTRE)
                     self.assertEqual(front.read_line(5), "clicked code=1")
                 self.assertEqual(front.read_line(5), "gone foreground=front")
+
+    def test_a_held_chord_sends_once_and_again_once_released(self):
+        self.store_matching()
+        self.start()
+        front = self.front_program()
+        for _ in range(2):
+            run("xdotool", "keydown", "ctrl+F10")
+            time.sleep(1.2)  # the X server repeats the key meanwhile
+            run("xdotool", "keyup", "ctrl+F10")
+            self.assertRegex(front.read_line(5), "^code ")
+            self.assertEqual(front.read_line(5), "gone foreground=front", "a second code window")
+
+    def test_a_display_mode_change_during_a_code_gives_it_the_new_screen_for_a_second(self):
+        self.store_matching()
+        self.start()
+        front = self.front_program()
+        mode = Probe("display-mode", "800", "600")
+        self.addCleanup(mode.end)
+        self.assertEqual(mode.answer, "ready")
+        self.screen.keys("ctrl+F10")
+        self.assertRegex(front.read_line(5), "^code ")
+        changed = time.monotonic()
+        mode.process.stdin.write("switch\n")
+        mode.process.stdin.flush()
+        self.assertEqual(mode.read_line(10), "switched")
+        self.assertRegex(front.read_line(5), "^moved 0,0,800,600 region=simple 0,0,800,10 ")
+        self.assertTrue(wait_until(lambda: self.screen.code_rows(800) == CODES[1], 2),
+                        "the code is not across the new width")
+        self.assertEqual(front.read_line(5), "gone foreground=front")
+        self.assertGreaterEqual(time.monotonic() - changed, 1.0, "gone within the second")
 
     def test_a_hot_key_held_by_another_program_stays_its_and_the_others_still_work(self):
         self.store_matching()

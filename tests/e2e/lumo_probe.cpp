@@ -22,13 +22,17 @@
 //   lumo_probe front TITLE [TITLE...]   bring the windows of those titles to the front in turn,
 //                                       100 ms apart (the last one stays)
 //   lumo_probe terminate PID            end a process at once, as a crash or the task manager does
-//   lumo_probe front-window             a program in front: a window over the middle of the screen
-//                                       that takes the foreground ("ready" or "not-foreground"),
-//                                       then until stdin closes tells what it sees of the code
-//                                       windows: "code topmost=0|1 region=TYPE L,T,R,B
-//                                       centre=front|code|other" when one shows, "clicked code=0|1"
-//                                       for a click on it, "gone foreground=front|other" when the
-//                                       last code window has gone
+//   lumo_probe front-window             a program in front: a window from the top left corner over
+//                                       the middle of the screen that takes the foreground
+//                                       ("ready" or "not-foreground"), then until stdin closes
+//                                       tells what it sees: "code topmost=0|1 region=TYPE L,T,R,B
+//                                       centre=front|code|other" for each new code window (with
+//                                       "moved L,T,R,B" for "code topmost=..." when one moves),
+//                                       "clicked code=0|1", "gone foreground=front|other" when the
+//                                       last has gone, "lost MESSAGE" when it loses the activation
+//                                       or the focus
+//   lumo_probe display-mode W H         "ready"; at the first line on stdin switch the display to
+//                                       W x H ("switched" or "refused"), back when stdin closes
 
 #include "support/test_names.h"
 
@@ -57,7 +61,8 @@ constexpr UINT killedExitCode = 1;
 int usage() {
     std::fputs("usage: lumo_probe wait-ready MS | post-command ID [CLASS] | close | drop-icon | "
                "shell-restarted | hold-hotkey MODS VK | keep-desktop | controls TITLE | "
-               "front-window | play TITLE EXIT_CODE | front TITLE... | terminate PID\n",
+               "front-window | display-mode W H | play TITLE EXIT_CODE | front TITLE... | "
+               "terminate PID\n",
                stderr);
     return 2;
 }
@@ -168,7 +173,8 @@ POINT screenCentre() {
     return {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
 }
 
-void sayCodeWindow(HWND front, HWND code) {
+// A new code window, or with moved the new place of one.
+void sayCodeWindow(HWND front, HWND code, const RECT* moved = nullptr) {
     HRGN region = CreateRectRgn(0, 0, 0, 0);
     const int type = GetWindowRgn(code, region);
     RECT box{};
@@ -176,8 +182,11 @@ void sayCodeWindow(HWND front, HWND code) {
     DeleteObject(region);
     const char* types[] = {"error", "null", "simple", "complex"};
     HWND atCentre = WindowFromPoint(screenCentre());
-    std::printf("code topmost=%d region=%s %ld,%ld,%ld,%ld centre=%s\n",
-                (GetWindowLongA(code, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0,
+    if (moved)
+        std::printf("moved %ld,%ld,%ld,%ld", moved->left, moved->top, moved->right, moved->bottom);
+    else
+        std::printf("code topmost=%d", (GetWindowLongA(code, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
+    std::printf(" region=%s %ld,%ld,%ld,%ld centre=%s\n",
                 type >= ERROR && type <= COMPLEXREGION ? types[type] : "?", box.left, box.top,
                 box.right, box.bottom,
                 atCentre == front  ? "front"
@@ -186,15 +195,23 @@ void sayCodeWindow(HWND front, HWND code) {
     std::fflush(stdout);
 }
 
-// Watches for code windows: one that shows, and the end of the last one.
+// Watches for code windows: each new one, a change of the newest one's place or size, and the
+// end of the last one.
 void onCodeWatch(HWND front) {
-    static bool codeShown = false;
+    static HWND lastCode = nullptr;
+    static RECT lastRect{};
     HWND code = shownCodeWindow();
-    if (code && !codeShown)
+    RECT rect{};
+    if (code)
+        GetWindowRect(code, &rect);
+    if (code && code != lastCode)
         sayCodeWindow(front, code);
-    else if (!code && codeShown)
+    else if (code && !EqualRect(&rect, &lastRect))
+        sayCodeWindow(front, code, &rect);
+    else if (!code && lastCode)
         say(GetForegroundWindow() == front ? "gone foreground=front" : "gone foreground=other");
-    codeShown = code != nullptr;
+    lastCode = code;
+    lastRect = rect;
 }
 
 LRESULT CALLBACK frontWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -205,6 +222,15 @@ LRESULT CALLBACK frontWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_LBUTTONDOWN:
         say(shownCodeWindow() ? "clicked code=1" : "clicked code=0");
         return 0;
+    // What a full-screen game cannot bear: losing its activation or its focus.
+    case WM_ACTIVATEAPP:
+    case WM_ACTIVATE:
+    case WM_KILLFOCUS:
+        if (message == WM_KILLFOCUS || LOWORD(wParam) == WA_INACTIVE)
+            say(message == WM_KILLFOCUS  ? "lost WM_KILLFOCUS"
+                : message == WM_ACTIVATE ? "lost WM_ACTIVATE"
+                                         : "lost WM_ACTIVATEAPP");
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -217,12 +243,11 @@ int frontWindow() {
     windowClass.lpszClassName = frontWindowClass;
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    HWND window =
-        RegisterClassA(&windowClass)
-            ? CreateWindowExA(0, frontWindowClass, "lumo probe front", WS_POPUP | WS_VISIBLE,
-                              width / 4, height / 4, width / 2, height / 2, nullptr, nullptr,
-                              windowClass.hInstance, nullptr)
-            : nullptr;
+    HWND window = RegisterClassA(&windowClass)
+                      ? CreateWindowExA(0, frontWindowClass, "lumo probe front",
+                                        WS_POPUP | WS_VISIBLE, 0, 0, width * 3 / 4, height * 3 / 4,
+                                        nullptr, nullptr, windowClass.hInstance, nullptr)
+                      : nullptr;
     if (!window)
         return 1;
     SetForegroundWindow(window);
@@ -234,6 +259,25 @@ int frontWindow() {
     runUntilStdinCloses();
     DestroyWindow(window);
     return 0;
+}
+
+// Switches at the first line on stdin, at once: the test has a code on the screen by then.
+int displayMode(DWORD width, DWORD height) {
+    say("ready");
+    char line[64];
+    DWORD read = 0;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), line, sizeof(line), &read, nullptr) || !read)
+        return 1;
+    DEVMODEA mode{};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = width;
+    mode.dmPelsHeight = height;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    const bool switched = ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
+    say(switched ? "switched" : "refused");
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), line, sizeof(line), &read, nullptr) && read)
+        ;
+    return ChangeDisplaySettingsA(nullptr, 0) == DISP_CHANGE_SUCCESSFUL && switched ? 0 : 1;
 }
 
 // A game's window: a visible top-level window in front, until stdin closes.
@@ -334,6 +378,8 @@ int main(int argc, char** argv) {
         return printControls(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "front-window") == 0)
         return frontWindow();
+    if (argc == 4 && std::strcmp(argv[1], "display-mode") == 0)
+        return displayMode(number(argv[2]), number(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "play") == 0)
         return play(argv[2], number(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "front") == 0)

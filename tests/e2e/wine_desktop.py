@@ -156,9 +156,9 @@ class Screen:
                              timeout=WINE_TIMEOUT).stdout
         return pixel_rows(rgb, width, height)
 
-    def code_rows(self):
+    def code_rows(self, width=DESKTOP_WIDTH):
         """The letters of the top rows where each row is one colour across the whole width."""
-        rows = self.grab(0, 0, DESKTOP_WIDTH, 10)
+        rows = self.grab(0, 0, width, 10)
         letters = ""
         for row in rows:
             letter = next((l for l, c in COLOURS.items() if all(p == c for p in row)), "-")

@@ -70,24 +70,21 @@ TEST_F(CodeWindow, PaintsEveryCodeAcrossTheTopRowsOfTheScreen) {
     }
 }
 
-TEST_F(CodeWindow, RepaintsWithoutErasingWhatItDoesNotDraw) {
-    // A window of a longer code repaints the shorter code of a later command.
-    HWND window = openFor(LcdMode1);
+TEST_F(CodeWindow, RepaintsTheCodeItWasOpenedForAfterALaterCommand) {
+    HWND window = openFor(StereoReverse);
     ASSERT_NE(window, nullptr);
-    // Paint a background into the window's own device context, then let it repaint a code.
-    constexpr int rows = lcdCodeRows;
+    // Paint a background into the window's own device context, then let it repaint.
+    constexpr int rows = stereoCodeRows;
     HDC dc = GetDC(window);
     fillRect(dc, RECT{0, 0, screenWidth(), rows}, background);
-    controller.currentCode = StereoReverse;
+    controller.currentCode = LcdMode1;
     SendMessageA(window, WM_PAINT, 0, 0);
     Capture inWindow(dc, screenWidth(), rows);
     ReleaseDC(window, dc);
 
     const std::string_view stereo = "RRGGYYYYKR";
-    for (int y = 0; y < rows; ++y) {
-        const COLORREF expected = y < int(stereo.size()) ? colourOfLetter(stereo[y]) : background;
-        EXPECT_EQ(inWindow.firstMismatch(y, expected), -1) << "row " << y;
-    }
+    for (int y = 0; y < rows; ++y)
+        EXPECT_EQ(inWindow.firstMismatch(y, colourOfLetter(stereo[y])), -1) << "row " << y;
     DestroyWindow(window);
 }
 
@@ -258,7 +255,7 @@ TEST_F(CodeWindow, TwoWindowsEachVanishOnTheirOwnTimerAndShareOneClass) {
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(second); }, 2000));
 }
 
-TEST_F(CodeWindow, HandsTheForegroundBackToTheWindowThatHadItWhenThePaintBegan) {
+TEST_F(CodeWindow, LeavesTheForegroundWithTheWindowThatHasItWhileItPaints) {
     HWND window = openFor(StereoOn);
     ASSERT_NE(window, nullptr);
     HWND own = CreateWindowExA(0, "STATIC", "foreground owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,

@@ -3,6 +3,7 @@
 
 #include "code/code_window.h"
 #include "code/controller_state.h"
+#include "lumowatch/check_verdict.h"
 #include "support/code_on_screen.h"
 #include "support/child_process.h"
 #include "support/controller_process.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <regex>
 #include <string>
@@ -154,6 +156,50 @@ TEST(Lumowatch, RefusesArgumentsItDoesNotKnowWithItsUsage) {
         EXPECT_EQ(watch.output(), "") << arguments;
         EXPECT_NE(watch.errors().find("usage: lumowatch"), std::string::npos) << arguments;
     }
+}
+
+// The answers of a machine where a code gets through, with one thing changed.
+CheckFacts factsWith(void (*change)(CheckFacts&)) {
+    CheckFacts facts{DisplayMode{1920, 1080, 60, 32}, 0u, RampShape::Identity, 5, true, true, true};
+    change(facts);
+    return facts;
+}
+
+TEST(LumowatchCheck, SaysWhatToChangeForEachFindingThatStopsACode) {
+    struct Case {
+        void (*change)(CheckFacts&);
+        const char* says;
+    };
+    const Case cases[] = {
+        {[](CheckFacts&) {}, nullptr},
+        {[](CheckFacts& f) { f.colourSpace.reset(); }, nullptr},
+        {[](CheckFacts& f) { f.gamma = RampShape::EndsKept; }, nullptr},
+        {[](CheckFacts& f) { f.colourSpace = 12u; }, "\"Use HDR\" off"},
+        {[](CheckFacts& f) { f.gamma = RampShape::EndsChanged; }, "gamma ramp"},
+        {[](CheckFacts& f) { f.notificationState = 3; }, "borderless or windowed"},
+        {[](CheckFacts& f) { f.serverRegistered = false; }, "/RegServer"},
+        {[](CheckFacts& f) { f.serverAnswers = false; }, "does not answer"},
+    };
+    for (const Case& c : cases) {
+        const CheckFacts facts = factsWith(c.change);
+        const std::string text = checkText(facts);
+        EXPECT_EQ(checkExitCode(facts), c.says ? 1 : 0) << text;
+        EXPECT_NE(text.find(c.says ? c.says : "Nothing stands in the way"), std::string::npos)
+            << text;
+    }
+    const std::string json = checkJson(factsWith([](CheckFacts& f) { f.colourSpace = 12u; }));
+    EXPECT_NE(json.find("\"hdr\":true,"), std::string::npos) << json;
+}
+
+TEST(LumowatchCheck, TellsARampThatChangesTheCodesColoursFromOneThatLetsThemPass) {
+    std::array<WORD, 3 * 256> ramp{};
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<WORD>((i % 256) << 8);
+    EXPECT_EQ(rampShape(ramp), RampShape::Identity);
+    ramp[128] = 0x9000; // a calibration's curve
+    EXPECT_EQ(rampShape(ramp), RampShape::EndsKept);
+    ramp[255] = 0xE000; // full red dimmed
+    EXPECT_EQ(rampShape(ramp), RampShape::EndsChanged);
 }
 
 } // namespace

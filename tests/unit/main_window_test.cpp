@@ -511,6 +511,33 @@ TEST_F(MainWindow, ChangingAHotKeyFreesTheOldCombinationAndTheNewOneFires) {
     EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoNormal; }, 2000));
 }
 
+// The modifiers of each RegisterHotKey call; MOD_NOREPEAT refused as Vista refuses it.
+std::vector<UINT> registeredModifiers;
+void* originalRegisterHotKey = nullptr;
+
+BOOL WINAPI registerHotKeyRefusingNoRepeat(HWND window, int id, UINT modifiers, UINT key) {
+    registeredModifiers.push_back(modifiers);
+    if (modifiers & MOD_NOREPEAT)
+        return FALSE;
+    return reinterpret_cast<decltype(&RegisterHotKey)>(originalRegisterHotKey)(window, id,
+                                                                               modifiers, key);
+}
+
+TEST_F(MainWindow, HotKeysAskForNoRepeatsAndAreRegisteredWithoutWhereTheSystemRefuses) {
+    ImportPatch patch("user32.dll", "RegisterHotKey",
+                      reinterpret_cast<void*>(registerHotKeyRefusingNoRepeat));
+    ASSERT_TRUE(patch.active());
+    originalRegisterHotKey = patch.original();
+    registeredModifiers.clear();
+    ASSERT_TRUE(create());
+    constexpr UINT asked = MOD_CONTROL | MOD_NOREPEAT;
+    EXPECT_EQ(registeredModifiers,
+              (std::vector<UINT>{asked, MOD_CONTROL, asked, MOD_CONTROL, asked, MOD_CONTROL}));
+    EXPECT_EQ(controller.lastError, 0);
+    pressChord({VK_CONTROL, VK_F12});
+    EXPECT_TRUE(waitUntil([] { return controller.currentCode == StereoOff; }, 2000));
+}
+
 TEST_F(MainWindow, MatchingSettingsAreLoadedAndTheMenuShowsThemChecked) {
     ASSERT_TRUE(createOverStoredSettings(ModePageFlip, 1, 0, 2, ctrlF10));
     EXPECT_EQ(controller.mode, ModePageFlip);

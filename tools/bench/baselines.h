@@ -17,9 +17,8 @@ inline constexpr char floorWindowClass[] = "LumoBenchFloorWindow";
 // Posted to the hidden window: show a popup that paints the display code in wParam; lParam holds
 // floorPaint flags.
 constexpr UINT showFloorCodeMessage = WM_APP + 1;
-// The popup's paint also does what the code window's does beyond painting: to the top, and the
-// foreground handed back.
-constexpr DWORD floorPaintForeground = 1;
+// The popup's paint also does what the code window's does beyond painting: to the top.
+constexpr DWORD floorPaintRaise = 1;
 
 // The empty server's main routine; the exit code.
 int runEmptyServer();

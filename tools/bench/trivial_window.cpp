@@ -26,11 +26,8 @@ void onFloorCreate(HWND window) {
 }
 
 void onFloorPaint(HWND window) {
-    // The code window's own additions, only when asked: it raises itself to the top and hands the
-    // foreground back to the window that had it.
-    const bool foreground = paintFlags & floorPaintForeground;
-    HWND previousForeground = foreground ? GetForegroundWindow() : nullptr;
-    if (foreground) {
+    // The code window's own additions, only when asked: it raises itself to the top.
+    if (paintFlags & floorPaintRaise) {
         raiseCodeWindow(window);
         InvalidateRect(window, nullptr, FALSE);
     }
@@ -38,8 +35,6 @@ void onFloorPaint(HWND window) {
     HDC dc = BeginPaint(window, &paint);
     paintDisplayCode(dc, shownCode);
     EndPaint(window, &paint);
-    if (foreground)
-        SetForegroundWindow(previousForeground);
 }
 
 void onFloorTimer(HWND window, UINT_PTR timerId) {

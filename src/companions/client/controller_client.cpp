@@ -41,15 +41,37 @@ HRESULT invoke(IDispatch* object, const wchar_t* member, bool propertyPut, short
                           nullptr, nullptr, nullptr);
 }
 
+HRESULT createObject(ComPtr<IDispatch>& object) {
+    CLSID classId;
+    const HRESULT result = CLSIDFromProgID(progId, &classId);
+    if (FAILED(result))
+        return result;
+    return CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                            reinterpret_cast<void**>(object.put()));
+}
+
 } // namespace
 
-SendResult sendToController(short command, bool property) {
+bool controllerClassRegistered() {
     CLSID classId;
-    if (FAILED(CLSIDFromProgID(progId, &classId)))
+    return SUCCEEDED(CLSIDFromProgID(progId, &classId));
+}
+
+HRESULT reachController() {
+    ComPtr<IDispatch> object;
+    HRESULT result = createObject(object);
+    if (FAILED(result))
+        return result;
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"SendCode");
+    return object.get()->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
+}
+
+SendResult sendToController(short command, bool property) {
+    if (!controllerClassRegistered())
         return {SendOutcome::NotRegistered, REGDB_E_CLASSNOTREG};
     ComPtr<IDispatch> object;
-    HRESULT result = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                      reinterpret_cast<void**>(object.put()));
+    HRESULT result = createObject(object);
     if (SUCCEEDED(result))
         result = invoke(object.get(), property ? L"DisplayCode" : L"SendCode", property, command);
     if (FAILED(result))

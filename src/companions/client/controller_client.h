@@ -18,6 +18,14 @@ struct SendResult {
 // an apartment already.
 SendResult sendToController(short command, bool property = false);
 
+// Whether the class ZEZIZER.LumoCode is registered.
+bool controllerClassRegistered();
+
+// Makes an object of ZEZIZER.LumoCode and asks it the id of SendCode, a round trip that sends no
+// command; S_OK when it answered. COM starts the controller when it does not run. The calling
+// thread is in an apartment already.
+HRESULT reachController();
+
 // This thread's apartment for as long as the object lives.
 class ComApartment {
   public:

@@ -18,3 +18,7 @@ std::string jsonString(const std::string& text) {
     }
     return quoted + "\"";
 }
+
+const char* jsonBool(bool value) {
+    return value ? "true" : "false";
+}

@@ -5,3 +5,6 @@
 
 // The text in quotes, with quotes, backslashes and control characters escaped.
 std::string jsonString(const std::string& text);
+
+// true or false.
+const char* jsonBool(bool value);

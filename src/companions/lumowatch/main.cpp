@@ -1,6 +1,8 @@
 // lumowatch: tells the owner of the glasses which display codes reached the screen, when, for how
-// long and how well. Reads the top rows of the primary screen every few milliseconds.
+// long and how well. Reads the top rows of the primary screen every few milliseconds. With --check
+// it says instead whether anything on this machine would keep a code from reaching the box.
 
+#include "lumowatch/check_system.h"
 #include "lumowatch/options.h"
 #include "lumowatch/report.h"
 #include "lumowatch/screen_top.h"
@@ -143,5 +145,7 @@ int main(int argc, char** argv) {
         std::fputs(usageText, stdout);
         return EXIT_SUCCESS;
     }
+    if (options.check)
+        return runCheck(options.json);
     return watch(options);
 }

@@ -6,6 +6,7 @@
 
 const char usageText[] =
     "usage: lumowatch [--once] [--timeout MS] [--json] [--help]\n"
+    "       lumowatch --check [--json]\n"
     "\n"
     "Watches the top rows of the primary screen for the display codes of the Lumo Controller\n"
     "and prints one line for every code when it disappears: when it appeared (ms since\n"
@@ -15,6 +16,10 @@ const char usageText[] =
     "  --once        wait for the next code; exit with its command number when it disappears\n"
     "                (-1 when its command cannot be told), 0 when the time is up first\n"
     "  --timeout MS  stop after MS milliseconds\n"
+    "  --check       say whether a code can get through on this machine: the primary\n"
+    "                display's mode, HDR, gamma ramp, a full-screen Direct3D program, the\n"
+    "                controller and its automation server; one line for each thing to change;\n"
+    "                exit 0 when nothing stands in the way, 1 when something does\n"
     "  --json        one JSON object a line instead of text\n"
     "  --help        show this text\n";
 
@@ -37,6 +42,8 @@ bool parseOptions(std::span<char* const> arguments, WatchOptions& options, std::
             options.once = true;
         } else if (argument == "--json") {
             options.json = true;
+        } else if (argument == "--check") {
+            options.check = true;
         } else if (argument == "--help") {
             options.help = true;
         } else if (argument == "--timeout") {
@@ -51,6 +58,10 @@ bool parseOptions(std::span<char* const> arguments, WatchOptions& options, std::
             problem = "unknown argument \"" + std::string(argument) + "\"";
             return false;
         }
+    }
+    if (options.check && (options.once || options.timeoutMs)) {
+        problem = "--check takes no --once or --timeout";
+        return false;
     }
     return true;
 }

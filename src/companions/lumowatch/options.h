@@ -10,6 +10,7 @@ struct WatchOptions {
     bool once = false;
     bool json = false;
     bool help = false;
+    bool check = false;
     std::optional<uint32_t> timeoutMs;
 };
 

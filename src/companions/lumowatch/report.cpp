@@ -23,10 +23,6 @@ std::string howItLooked(const Sighting& sighting) {
     return "exact, damaged for " + std::to_string(sighting.damagedMs) + " ms: " + *sighting.damage;
 }
 
-const char* jsonBool(bool value) {
-    return value ? "true" : "false";
-}
-
 } // namespace
 
 std::string commandName(int32_t command) {
