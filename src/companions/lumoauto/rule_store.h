@@ -28,8 +28,9 @@ struct StoredRules {
 StoredRules loadRules();
 // Stores the rule, in place of the one for the same program; that one's settings in replaced.
 bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced);
-// Removes the rule for the program; false when there is none (or it cannot be removed).
-bool removeRule(const std::wstring& program);
+enum class Removed { Done, NoRule, Failed };
+// Removes the rule for the program.
+Removed removeRule(const std::wstring& program);
 
 // An open registry key that closes itself.
 class RulesKey {

@@ -19,9 +19,9 @@ RulesNotice::~RulesNotice() {
         RegCloseKey(key_);
 }
 
-void RulesNotice::arm() {
+bool RulesNotice::arm() {
     if (!event_)
-        return;
+        return false;
     // A key deleted meanwhile (with the whole of the user's settings) is watched anew. Closing a
     // watched key signals the event once more, so a key still there is kept.
     if (key_ &&
@@ -34,8 +34,8 @@ void RulesNotice::arm() {
         RegCreateKeyExW(HKEY_CURRENT_USER, rulesKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_NOTIFY | KEY_QUERY_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
         key_ = nullptr;
-        return;
+        return false;
     }
     // The notice belongs to this (the window's) thread, which lives as long as the watching.
-    RegNotifyChangeKeyValue(key_, FALSE, watchedChanges, event_, TRUE);
+    return RegNotifyChangeKeyValue(key_, FALSE, watchedChanges, event_, TRUE) == ERROR_SUCCESS;
 }

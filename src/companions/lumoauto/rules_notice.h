@@ -15,8 +15,8 @@ class RulesNotice {
     RulesNotice& operator=(const RulesNotice&) = delete;
 
     // Asks for the next change; called again after each message. Creates the rules key when it is
-    // missing, so that there is one to watch.
-    void arm();
+    // missing, so that there is one to watch. False when no change will be told.
+    bool arm();
 
   private:
     // Owned by the waiter.

@@ -27,7 +27,7 @@ Waiter::~Waiter() {
 
 bool Waiter::add(HANDLE handle, WPARAM id, bool once) {
     AcquireSRWLockExclusive(&lock_);
-    const bool room = thread_ && entries_.size() < mostHandles;
+    const bool room = thread_ && !failed_ && entries_.size() < mostHandles;
     if (room)
         entries_.push_back({handle, id, once});
     ReleaseSRWLockExclusive(&lock_);
@@ -49,6 +49,13 @@ void Waiter::remove(WPARAM id) {
     }
     ReleaseSRWLockExclusive(&lock_);
     SetEvent(wake_);
+}
+
+bool Waiter::waiting() {
+    AcquireSRWLockExclusive(&lock_);
+    const bool waiting = thread_ && !failed_;
+    ReleaseSRWLockExclusive(&lock_);
+    return waiting;
 }
 
 DWORD WINAPI Waiter::run(void* self) {
@@ -77,9 +84,14 @@ void Waiter::work() {
         const DWORD woken = WaitForMultipleObjects(static_cast<DWORD>(handles.size()),
                                                    handles.data(), FALSE, INFINITE);
         // Only this thread closes the handles it waits on: a failed wait is a fault of the
-        // program, and waiting on would only spin.
-        if (woken == WAIT_FAILED)
+        // program, and waiting on would only spin. The window is told that nothing is watched.
+        if (woken == WAIT_FAILED) {
+            AcquireSRWLockExclusive(&lock_);
+            failed_ = true;
+            ReleaseSRWLockExclusive(&lock_);
+            PostMessageW(window_, message_, stoppedId, 0);
             return;
+        }
         const size_t index = woken - WAIT_OBJECT_0;
         if (index >= 1 && index < handles.size())
             signalled(entries[index - 1]);

@@ -10,17 +10,23 @@
 
 class Waiter {
   public:
-    // message(wParam: the handle's id) goes to the window at each signal.
+    // message(wParam: the handle's id) goes to the window at each signal, and once with stoppedId
+    // when the waiting fails and ends.
     Waiter(HWND window, UINT message);
     ~Waiter();
     Waiter(const Waiter&) = delete;
     Waiter& operator=(const Waiter&) = delete;
 
     // Takes the handle over and watches it: once, until its signal (a process), or for good (an
-    // auto-reset event). False, with the handle closed, when it cannot watch more.
+    // auto-reset event). False, with the handle closed, when it cannot watch more or no longer
+    // waits.
     bool add(HANDLE handle, WPARAM id, bool once);
     // Stops watching the handle of the id and closes it.
     void remove(WPARAM id);
+    // Whether the thread waits: false when it did not start or its wait failed.
+    bool waiting();
+
+    static constexpr WPARAM stoppedId = 0;
 
   private:
     struct Entry {
@@ -44,6 +50,7 @@ class Waiter {
     // Handles taken away while the thread may wait on them: it closes them after its wait.
     std::vector<HANDLE> closing_;
     bool stopping_ = false;
+    bool failed_ = false;
     HANDLE wake_ = nullptr;
     HANDLE thread_ = nullptr;
 };
