@@ -17,6 +17,8 @@
 #include "support/wait.h"
 
 #include "client/commands.h"
+#include "common/names.h"
+#include "common/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +33,7 @@
 namespace {
 
 constexpr short normal = 1, reverse = 2, resync = 3, off = 1000;
-constexpr char rulesKey[] = "Software\\Corvane\\Lumo Controller\\Programs";
+const std::string rulesKey = narrow(rulesKeyPath);
 constexpr DWORD gameA = 100, gameB = 200;
 
 Rule rule(const wchar_t* program, short command, When when = When::Running) {
@@ -210,11 +212,11 @@ TEST_F(LumoautoStore, ADamagedValueIsSkippedAndNamedAndEveryOtherRuleLoads) {
     std::optional<std::wstring> replaced;
     ASSERT_TRUE(storeRule(rule(L"Game.exe", reverse), replaced));
     ASSERT_TRUE(storeRule(rule(L"C:\\Games\\Player.exe", normal, When::Front), replaced));
-    writeDword(rulesKey, "C:\\Games\\Number.exe", 2);
-    writeText(rulesKey, "Garbage.exe", "switch it on please");
+    writeDword(rulesKey.c_str(), "C:\\Games\\Number.exe", 2);
+    writeText(rulesKey.c_str(), "Garbage.exe", "switch it on please");
     // Text of the wrong kind, and text without its terminator.
-    writeValue(rulesKey, "Binary.exe", REG_BINARY, "stereo-on running off-after", 27);
-    writeValue(rulesKey, "Unended.exe", REG_SZ, "stereo-on front keep-on", 23);
+    writeValue(rulesKey.c_str(), "Binary.exe", REG_BINARY, "stereo-on running off-after", 27);
+    writeValue(rulesKey.c_str(), "Unended.exe", REG_SZ, "stereo-on front keep-on", 23);
     const StoredRules stored = loadRules();
     ASSERT_EQ(stored.rules.size(), 3u);
     std::vector<std::wstring> damaged;

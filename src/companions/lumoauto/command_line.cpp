@@ -3,6 +3,7 @@
 #include "lumoauto/rule_store.h"
 
 #include "client/json_string.h"
+#include "common/utf8.h"
 
 const char usageText[] =
     "usage: lumoauto [--background]\n"

@@ -9,6 +9,7 @@
 
 #include "client/commands.h"
 #include "client/controller_client.h"
+#include "common/utf8.h"
 
 #include <commctrl.h>
 
@@ -332,7 +333,7 @@ bool registerWindowClass(HINSTANCE instance) {
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_LUMOAUTO));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = programsWindowClass;
+    windowClass.lpszClassName = lumoautoWindowClass;
     return RegisterClassExW(&windowClass) != 0;
 }
 

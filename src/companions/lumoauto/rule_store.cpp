@@ -1,5 +1,7 @@
 #include "lumoauto/rule_store.h"
 
+#include "common/names.h"
+
 namespace {
 
 // Registry value names are at most this long.
@@ -35,24 +37,15 @@ void readRule(HKEY key, const std::wstring& name, StoredRules& stored) {
 
 } // namespace
 
-RulesKey::RulesKey(REGSAM access, bool create) {
-    const LONG status =
-        create ? RegCreateKeyExW(HKEY_CURRENT_USER, rulesKeyPath, 0, nullptr,
-                                 REG_OPTION_NON_VOLATILE, access, nullptr, &key_, nullptr)
-               : RegOpenKeyExW(HKEY_CURRENT_USER, rulesKeyPath, 0, access, &key_);
-    if (status != ERROR_SUCCESS)
-        key_ = nullptr;
-}
-
-RulesKey::~RulesKey() {
-    if (key_)
-        RegCloseKey(key_);
+bool openRulesKey(RegistryKey& key, REGSAM access, bool create) {
+    return create ? key.create(HKEY_CURRENT_USER, rulesKeyPath, access)
+                  : key.open(HKEY_CURRENT_USER, rulesKeyPath, access);
 }
 
 StoredRules loadRules() {
     StoredRules stored;
-    const RulesKey key(KEY_READ, false);
-    if (!key.get())
+    RegistryKey key;
+    if (!openRulesKey(key, KEY_READ, false))
         return stored;
     std::wstring name(longestValueName + 1, L'\0');
     for (DWORD index = 0;; ++index) {
@@ -92,8 +85,8 @@ std::optional<std::wstring> storedName(HKEY key, const std::wstring& name) {
 } // namespace
 
 bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced) {
-    const RulesKey key(KEY_READ | KEY_SET_VALUE, true);
-    if (!key.get())
+    RegistryKey key;
+    if (!openRulesKey(key, KEY_READ | KEY_SET_VALUE, true))
         return false;
     replaced.reset();
     const std::optional<std::wstring> stored = storedName(key.get(), rule.program);
@@ -113,8 +106,9 @@ bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced) {
 }
 
 Removed removeRule(const std::wstring& program) {
-    const RulesKey key(KEY_QUERY_VALUE | KEY_SET_VALUE, false);
-    if (!key.get() || !storedName(key.get(), program))
+    RegistryKey key;
+    if (!openRulesKey(key, KEY_QUERY_VALUE | KEY_SET_VALUE, false) ||
+        !storedName(key.get(), program))
         return Removed::NoRule;
     return RegDeleteValueW(key.get(), program.c_str()) == ERROR_SUCCESS ? Removed::Done
                                                                         : Removed::Failed;

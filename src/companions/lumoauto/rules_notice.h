@@ -4,13 +4,14 @@
 
 #include "lumoauto/waiter.h"
 
+#include "common/registry_key.h"
+
 #include <windows.h>
 
 class RulesNotice {
   public:
     // The waiter tells the window with the id given.
     RulesNotice(Waiter& waiter, WPARAM id);
-    ~RulesNotice();
     RulesNotice(const RulesNotice&) = delete;
     RulesNotice& operator=(const RulesNotice&) = delete;
 
@@ -21,5 +22,5 @@ class RulesNotice {
   private:
     // Owned by the waiter.
     HANDLE event_ = nullptr;
-    HKEY key_ = nullptr;
+    RegistryKey key_;
 };

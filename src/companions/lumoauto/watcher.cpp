@@ -1,5 +1,7 @@
 #include "lumoauto/watcher.h"
 
+#include "common/handle.h"
+
 #include <tlhelp32.h>
 
 namespace {
@@ -139,17 +141,15 @@ void Watcher::samplePolledForeground() {
 }
 
 void Watcher::look(DWORD processId, const wchar_t* how) {
-    HANDLE process = OpenProcess(processAccess, FALSE, processId);
+    Handle process(OpenProcess(processAccess, FALSE, processId));
     if (!process)
         return;
-    const std::wstring path = imagePath(process);
+    const std::wstring path = imagePath(process.get());
     const Rule* rule = path.empty() ? nullptr : ruleForProgram(watching_.rules(), path);
-    if (!rule) {
-        CloseHandle(process);
+    if (!rule)
         return;
-    }
     const WPARAM serial = watching_.nextSerial();
-    if (waiter_.add(process, serial, true))
+    if (waiter_.add(process.release(), serial, true))
         watching_.started(processId, serial, path, *rule, how);
     else
         watching_.refused(processId, path);
@@ -158,17 +158,16 @@ void Watcher::look(DWORD processId, const wchar_t* how) {
 void Watcher::lookAtRunningProcesses() {
     if (watching_.rules().empty())
         return;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
         return;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
         if (mayBeListed(watching_.rules(), fileNameOf(entry.szExeFile)) &&
             watching_.worthALook(entry.th32ProcessID))
             look(entry.th32ProcessID, L"is running");
-    CloseHandle(snapshot);
 }
 
 void Watcher::onProcessEnded(WPARAM serial) {
