@@ -32,7 +32,7 @@ Sender::Sender(HWND window, UINT message, SendFunction send) : shared_(std::make
     shared_->send =
         send ? std::move(send) : [](short command) { return sendToController(command).outcome; };
     auto* owner = new std::shared_ptr<Shared>(shared_);
-    thread_ = CreateThread(nullptr, 0, run, owner, 0, nullptr);
+    thread_ = Handle(CreateThread(nullptr, 0, run, owner, 0, nullptr));
     if (!thread_)
         delete owner;
 }
@@ -42,10 +42,8 @@ Sender::~Sender() {
     shared_->stopping = true;
     ReleaseSRWLockExclusive(&shared_->lock);
     WakeConditionVariable(&shared_->changed);
-    if (thread_) {
-        WaitForSingleObject(thread_, endWaitMs);
-        CloseHandle(thread_);
-    }
+    if (thread_)
+        WaitForSingleObject(thread_.get(), endWaitMs);
 }
 
 bool Sender::send(short command, const std::wstring& reason) {

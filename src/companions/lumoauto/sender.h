@@ -6,6 +6,7 @@
 // its command go out.
 
 #include "client/controller_client.h"
+#include "common/handle.h"
 
 #include <windows.h>
 
@@ -40,5 +41,5 @@ class Sender {
     static DWORD WINAPI run(void* shared);
 
     std::shared_ptr<Shared> shared_;
-    HANDLE thread_ = nullptr;
+    Handle thread_;
 };

@@ -4,6 +4,8 @@
 // The thread sleeps in one wait without a timeout: nothing but a signal wakes it, unlike the
 // system's thread pool, whose idle workers wake every few seconds under Wine.
 
+#include "common/handle.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -30,9 +32,14 @@ class Waiter {
 
   private:
     struct Entry {
-        HANDLE handle;
+        Handle handle;
         WPARAM id;
         bool once;
+    };
+    // What one wait takes of an entry, outside the lock.
+    struct Waited {
+        HANDLE handle;
+        WPARAM id;
     };
     // One wait takes the wake-up event and at most this many handles.
     static constexpr size_t mostHandles = MAXIMUM_WAIT_OBJECTS - 1;
@@ -40,17 +47,17 @@ class Waiter {
     static DWORD WINAPI run(void* self);
     void work();
     // Under the lock: the entries to wait on, after closing those taken away.
-    std::vector<Entry> entriesToWaitOn();
-    void signalled(const Entry& entry);
+    std::vector<Waited> entriesToWaitOn();
+    void signalled(WPARAM id);
 
     HWND window_;
     UINT message_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     std::vector<Entry> entries_;
     // Handles taken away while the thread may wait on them: it closes them after its wait.
-    std::vector<HANDLE> closing_;
+    std::vector<Handle> closing_;
     bool stopping_ = false;
     bool failed_ = false;
-    HANDLE wake_ = nullptr;
-    HANDLE thread_ = nullptr;
+    Handle wake_;
+    Handle thread_;
 };
