@@ -32,8 +32,3 @@ bool controllerAlreadyRuns() {
 InstanceClaim::InstanceClaim()
     : mutex_(CreateMutexA(nullptr, FALSE, instanceMutexName)),
       held_(!mutex_ || GetLastError() != ERROR_ALREADY_EXISTS) {}
-
-InstanceClaim::~InstanceClaim() {
-    if (mutex_)
-        CloseHandle(mutex_);
-}
