@@ -693,8 +693,8 @@ void reportSwitchByProgram() {
         return;
     }
     ChildProcess lumoauto(commandLineOf(besideBuild("lumoauto.exe"), "--background"));
-    if (!waitUntil([] { return FindWindowW(lumoautoWindowClass, nullptr) != nullptr; },
-                   startTimeoutMs)) {
+    // Its window is found before it has read the rules; its status line says when it has.
+    if (!waitUntil([] { return !lumoautoStatus().empty(); }, startTimeoutMs)) {
         printValueRow("lumoauto", "did not start", "-");
         return;
     }
