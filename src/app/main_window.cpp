@@ -261,13 +261,13 @@ int registerMainWindowClass() {
     windowClass.hIcon = LoadIconA(controller.moduleInstance, MAKEINTRESOURCEA(IDI_CONTROLLER));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-    windowClass.lpszClassName = mainWindowClassName;
+    windowClass.lpszClassName = controllerWindowClass;
     return RegisterClassA(&windowClass) ? 1 : 0;
 }
 
 HWND createMainWindow() {
     // Never shown: the tray icon is the window's only visible trace.
-    return CreateWindowExA(0, mainWindowClassName, mainWindowTitle, WS_OVERLAPPEDWINDOW,
+    return CreateWindowExA(0, controllerWindowClass, mainWindowTitle, WS_OVERLAPPEDWINDOW,
                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                            nullptr, controller.moduleInstance, nullptr);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The hidden main window: owner of the tray icon, the hot-keys and the pop-up menus.
 
+#include "common/names.h"
+
 #include <windows.h>
 
-inline constexpr char mainWindowClassName[] = "LUMOCNTLCLASS1";
 inline constexpr char mainWindowTitle[] = "Lumo Control Main Window";
 constexpr UINT_PTR exitTimerId = 50002;
 constexpr UINT exitDelayMs = 1500;

@@ -14,7 +14,7 @@ constexpr char instanceMutexName[] = "Local\\ZEZIZER.LumoController.Instance";
 BOOL CALLBACK findControllerWindow(HWND window, LPARAM foundFlag) {
     char name[classNameBufferSize] = {};
     GetClassNameA(window, name, classNameBufferSize);
-    if (std::strcmp(name, mainWindowClassName) != 0)
+    if (std::strcmp(name, controllerWindowClass) != 0)
         return TRUE;
     *reinterpret_cast<bool*>(foundFlag) = true;
     return FALSE;
@@ -32,8 +32,3 @@ bool controllerAlreadyRuns() {
 InstanceClaim::InstanceClaim()
     : mutex_(CreateMutexA(nullptr, FALSE, instanceMutexName)),
       held_(!mutex_ || GetLastError() != ERROR_ALREADY_EXISTS) {}
-
-InstanceClaim::~InstanceClaim() {
-    if (mutex_)
-        CloseHandle(mutex_);
-}

@@ -2,6 +2,8 @@
 // One controller per desktop: a running one is known by its main window's class name, and one
 // that is still starting by the instance mutex it holds.
 
+#include "common/handle.h"
+
 #include <windows.h>
 
 // True when a top-level window of class "LUMOCNTLCLASS1" exists, whatever program made it. The
@@ -14,14 +16,11 @@ bool controllerAlreadyRuns();
 class InstanceClaim {
   public:
     InstanceClaim();
-    ~InstanceClaim();
-    InstanceClaim(const InstanceClaim&) = delete;
-    InstanceClaim& operator=(const InstanceClaim&) = delete;
 
     // False when another process holds the claim already.
     bool held() const { return held_; }
 
   private:
-    HANDLE mutex_;
+    Handle mutex_;
     bool held_;
 };

@@ -3,7 +3,7 @@
 // routine; around it the object is an embeddable control that paints nothing and persists its
 // extent and its DisplayCode property.
 
-#include "server/com_ptr.h"
+#include "common/com_ptr.h"
 #include "server/ref_counted.h"
 #include "zezizer.h"
 

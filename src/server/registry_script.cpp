@@ -1,6 +1,6 @@
 #include "server/registry_script.h"
 
-#include "settings/registry_key.h"
+#include "common/registry_key.h"
 
 #include <optional>
 #include <utility>

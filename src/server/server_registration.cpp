@@ -1,9 +1,9 @@
 #include "server/server_registration.h"
 
-#include "server/com_ptr.h"
+#include "common/com_ptr.h"
 #include "server/server_module.h"
 #include "server/server_path.h"
-#include "settings/registry_key.h"
+#include "common/registry_key.h"
 #include "zezizer.h"
 
 #include <oleauto.h>

@@ -3,7 +3,7 @@
 // on the first call that needs it and the interface's type information is kept for the process.
 // Name look-up and Invoke are the type information's own.
 
-#include "server/com_ptr.h"
+#include "common/com_ptr.h"
 
 #include <oaidl.h>
 

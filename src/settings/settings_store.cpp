@@ -3,7 +3,7 @@
 #include "code/controller_state.h"
 #include "resource.h"
 #include "settings/error_codes.h"
-#include "settings/registry_key.h"
+#include "common/registry_key.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -822,11 +822,11 @@ class SwitchByProgram(ControllerTest):
         self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
         self.assertIsNone(auto.process.poll(), "lumoauto ended")
 
-    def test_a_hung_controller_holds_up_no_watching_and_then_gets_the_latest_command(self):
+    def test_a_hung_controller_holds_up_no_watching_nor_the_exit_and_gets_the_latest_command(self):
         self.add_rule("Game.exe", "stereo-reverse")
         self.add_rule("Player.exe", "stereo-normal")
         self.add_rule("Other.exe", "stereo-on")
-        watch, _ = self.watching()
+        watch, auto = self.watching()
         status = lambda: lumoauto_status().get(1006, "")
         hung = [int(pid) for pid, _ in running_programs("zezizer.exe")]
         self.assertTrue(hung, "no controller process")
@@ -838,13 +838,27 @@ class SwitchByProgram(ControllerTest):
             # The call to the controller waits; the watching goes on, and of the commands wanted
             # meanwhile only the latest waits for its turn.
             self.play("Other.exe")
-            self.play("Player.exe")
+            player = self.play("Player.exe")
             self.assertTrue(wait_until(
                 lambda: "Player.exe started: Stereo - Normal sending" in status(), 10), status())
         finally:
             for pid in hung:
                 os.kill(pid, signal.SIGCONT)
         self.assertEqual(self.codes(watch, 3, timeout=5), [STEREO_REVERSE, STEREO_NORMAL])
+        # Exit while a call hangs: lumoauto ends all the same, and the call that returns after
+        # its end harms neither it nor the controller.
+        for pid in hung:
+            os.kill(pid, signal.SIGSTOP)
+        try:
+            player.kill()
+            self.assertTrue(wait_until(lambda: "Stereo - On sending" in status(), 10), status())
+            probe("post-command", str(LUMOAUTO_EXIT), LUMOAUTO_CLASS)
+            self.assertEqual(auto.process.wait(timeout=20), 0)
+        finally:
+            for pid in hung:
+                os.kill(pid, signal.SIGCONT)
+        self.assertEqual(send("stereo-off").returncode, 0)
+        self.wait_for_code(STEREO_OFF, timeout=5)
 
     def test_without_the_controllers_class_it_says_so_and_the_next_change_tries_again(self):
         self.add_rule("Game.exe", "stereo-reverse")

@@ -12,6 +12,8 @@
 //   testkit same FILE FILE         exit code 0 when both files hold the same bytes (Wine's fc
 //                                  finds no difference in any two files)
 
+#include "common/handle.h"
+#include "common/names.h"
 #include "support/test_host.h"
 #include "support/wait.h"
 
@@ -30,7 +32,6 @@
 
 namespace {
 
-constexpr char controllerWindowClass[] = "LUMOCNTLCLASS1";
 constexpr DWORD controllerEndsMs = 15000;
 constexpr DWORD forcedEndMs = 5000;
 constexpr int defaultDpi = 96;
@@ -109,21 +110,6 @@ int printSystem() {
 }
 
 // --- ending what runs -------------------------------------------------------------------------
-
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~Handle() {
-        if (handle_)
-            CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 std::string imageOf(HANDLE process) {
     char image[MAX_PATH] = {};

@@ -23,16 +23,15 @@ HANDLE inheritableWriter(const std::string& path) {
 }
 
 std::string contentsOf(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
         return {};
     std::string text;
     char buffer[4096];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
         text.append(buffer, read);
-    CloseHandle(file);
     return text;
 }
 
@@ -48,24 +47,22 @@ std::string commandLineOf(const std::string& program, const std::string& argumen
 
 ChildProcess::ChildProcess(std::string commandLine, const std::string& folder, std::string desktop)
     : outputPath_(newTemporaryFile()), errorsPath_(newTemporaryFile()) {
-    HANDLE output = inheritableWriter(outputPath_);
-    HANDLE errors = inheritableWriter(errorsPath_);
+    const Handle output(inheritableWriter(outputPath_));
+    const Handle errors(inheritableWriter(errorsPath_));
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = errors;
+    startup.hStdOutput = output.get();
+    startup.hStdError = errors.get();
     if (!desktop.empty())
         startup.lpDesktop = desktop.data();
     PROCESS_INFORMATION process{};
     if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         CloseHandle(process.hThread);
-        process_ = process.hProcess;
+        process_ = Handle(process.hProcess);
         processId_ = process.dwProcessId;
     }
-    CloseHandle(output);
-    CloseHandle(errors);
 }
 
 ChildProcess::~ChildProcess() {
@@ -75,7 +72,7 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::running() const {
-    return started() && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+    return started() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
 std::optional<DWORD> ChildProcess::waitForExit(DWORD timeoutMs,
@@ -88,7 +85,7 @@ std::optional<DWORD> ChildProcess::waitForExit(DWORD timeoutMs,
         },
         timeoutMs);
     DWORD code = 0;
-    if (!started() || !ended || !GetExitCodeProcess(process_, &code))
+    if (!started() || !ended || !GetExitCodeProcess(process_.get(), &code))
         return std::nullopt;
     return code;
 }
@@ -97,10 +94,10 @@ void ChildProcess::terminate() {
     if (!started())
         return;
     if (running()) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, terminatedMs);
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), terminatedMs);
     }
-    CloseHandle(std::exchange(process_, nullptr));
+    process_.reset();
 }
 
 std::string ChildProcess::output() const {

@@ -2,6 +2,8 @@
 // A program that a test starts as a child process, with its standard output and errors in files
 // of their own that can be read while it runs. It does not outlive the object.
 
+#include "common/handle.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -21,7 +23,7 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return process_ != nullptr; }
+    bool started() const { return static_cast<bool>(process_); }
     DWORD processId() const { return processId_; }
     bool running() const;
     // Waits for its end, calling meanwhile() as it goes; the exit code, or nothing in time.
@@ -34,6 +36,6 @@ class ChildProcess {
   private:
     std::string outputPath_;
     std::string errorsPath_;
-    HANDLE process_ = nullptr;
+    Handle process_;
     DWORD processId_ = 0;
 };

@@ -3,7 +3,7 @@
 // test of a program, which is a client in another process; the settings start from the defaults
 // (stereo off, normal order). With the late-bound calls such a client makes.
 
-#include "server/com_ptr.h"
+#include "common/com_ptr.h"
 #include "support/controller_process.h"
 #include "support/registry.h"
 #include "support/server_keys.h"

@@ -1,25 +1,15 @@
 #include "support/registry.h"
 
+#include "common/registry_key.h"
+
 #include <vector>
 
 namespace {
 
-class OpenKey {
+// An existing key opened for reading.
+class OpenKey : public RegistryKey {
   public:
-    OpenKey(HKEY root, const std::string& path) {
-        if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~OpenKey() {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
+    OpenKey(HKEY root, const std::string& path) { open(root, path.c_str(), KEY_READ); }
 };
 
 RegistryValues readValues(HKEY key) {
@@ -104,12 +94,9 @@ bool keyExists(const char* keyPath) {
 }
 
 void writeValue(const char* keyPath, const char* name, DWORD type, const void* data, DWORD size) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
+    RegistryKey key;
+    if (key.create(HKEY_CURRENT_USER, keyPath, KEY_WRITE))
+        RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size);
 }
 
 void writeDword(const char* keyPath, const char* name, uint32_t value) {
@@ -121,11 +108,9 @@ void writeText(const char* keyPath, const char* name, const std::string& text) {
 }
 
 void deleteValue(const char* keyPath, const char* name) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(key, name);
-    RegCloseKey(key);
+    RegistryKey key;
+    if (key.open(HKEY_CURRENT_USER, keyPath, KEY_SET_VALUE))
+        RegDeleteValueA(key.get(), name);
 }
 
 RegistryTree readRegistryTree(HKEY root, const std::string& path) {

@@ -1,14 +1,8 @@
 #include "support/wait.h"
 
-namespace {
+#include "common/message_pump.h"
 
-void pumpPending() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
+namespace {
 
 constexpr DWORD pollIntervalMs = 5;
 

@@ -1,20 +1,30 @@
 // lumoauto's rules: which rule a running program falls under, what goes out as listed programs
 // come and go, the rules in the real registry beside the controller's settings, its command line,
-// and the thread that waits for programs to end.
+// the watcher's decisions on made-up processes, and the threads that wait for programs to end
+// and send the commands.
 
 #include "lumoauto/command_line.h"
 #include "lumoauto/rule_store.h"
+#include "lumoauto/resource.h"
 #include "lumoauto/rules.h"
+#include "lumoauto/sender.h"
 #include "lumoauto/switcher.h"
 #include "lumoauto/waiter.h"
+#include "lumoauto/watching.h"
+#include "support/controller_process.h"
+#include "support/import_patch.h"
 #include "support/registry.h"
 #include "support/wait.h"
 
 #include "client/commands.h"
+#include "common/names.h"
+#include "common/utf8.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -23,7 +33,7 @@
 namespace {
 
 constexpr short normal = 1, reverse = 2, resync = 3, off = 1000;
-constexpr char rulesKey[] = "Software\\Corvane\\Lumo Controller\\Programs";
+const std::string rulesKey = narrow(rulesKeyPath);
 constexpr DWORD gameA = 100, gameB = 200;
 
 Rule rule(const wchar_t* program, short command, When when = When::Running) {
@@ -93,6 +103,52 @@ TEST(LumoautoSwitching, AKeepOnRuleLeavesStereoOnAndTheNextStartSendsAgain) {
     EXPECT_EQ(switcher.decide(), off);
 }
 
+std::vector<std::wstring> toldOf(Watching& watching) {
+    std::vector<std::wstring> told;
+    for (const Watching::Told& each : watching.takeTold())
+        told.push_back(each.what + (each.command ? L" " + std::to_wstring(*each.command) : L""));
+    return told;
+}
+
+TEST(LumoautoWatching, StartsEndsAndTheFrontOfMadeUpProcesses) {
+    Watching watching;
+    EXPECT_FALSE(watching.worthALook(gameA)) << "nothing listed: nothing is looked at";
+    watching.setRules({rule(L"Game.exe", reverse), rule(L"Player.exe", normal, When::Front),
+                       rule(L"Other.exe", resync)});
+    const Rule* game = ruleForProgram(watching.rules(), L"C:\\Games\\Game.exe");
+    ASSERT_NE(game, nullptr);
+    watching.started(gameA, 20, L"C:\\Games\\Game.exe", *game, L"started");
+    watching.started(gameB, 21, L"C:\\Player.exe", watching.rules()[1], L"started");
+    watching.started(300, 22, L"C:\\Other.exe", watching.rules()[2], L"started");
+    EXPECT_FALSE(watching.worthALook(gameA)) << "a watched process is not looked at again";
+    watching.frontIs(gameB);
+    watching.frontIs(gameA);
+    EXPECT_EQ(toldOf(watching),
+              (std::vector<std::wstring>{L"Game.exe started 2", L"Player.exe started",
+                                         L"Other.exe started 3", L"Player.exe came to the front 1",
+                                         L"Player.exe left the front 3"}));
+    // Two programs dropped side by side, one kept.
+    EXPECT_EQ(watching.setRules({rule(L"Other.exe", resync)}), (std::vector<WPARAM>{20, 21}));
+    EXPECT_EQ(watching.watchedCount(), 1u);
+    watching.ended(21);
+    watching.ended(22);
+    EXPECT_EQ(toldOf(watching), (std::vector<std::wstring>{L"Game.exe is no longer listed",
+                                                           L"Player.exe is no longer listed",
+                                                           L"Other.exe ended 1000"}));
+}
+
+TEST(LumoautoWatching, AProgramThatCannotBeWaitedOnIsToldOnceAndLookedAtAgainWhenRoomFrees) {
+    Watching watching;
+    watching.setRules({rule(L"Game.exe", reverse)});
+    watching.started(gameA, 20, L"C:\\Game.exe", watching.rules()[0], L"started");
+    watching.refused(gameB, L"D:\\Game.exe");
+    EXPECT_EQ(toldOf(watching).back(),
+              L"Game.exe runs but is not watched: no more programs can be watched at once");
+    EXPECT_FALSE(watching.worthALook(gameB)) << "probed again on every window";
+    EXPECT_TRUE(watching.ended(20));
+    EXPECT_TRUE(watching.worthALook(gameB));
+}
+
 TEST(LumoautoRules, StoredSettingsReadBackAndDamagedOnesAreTold) {
     Rule read;
     std::string problem;
@@ -156,11 +212,11 @@ TEST_F(LumoautoStore, ADamagedValueIsSkippedAndNamedAndEveryOtherRuleLoads) {
     std::optional<std::wstring> replaced;
     ASSERT_TRUE(storeRule(rule(L"Game.exe", reverse), replaced));
     ASSERT_TRUE(storeRule(rule(L"C:\\Games\\Player.exe", normal, When::Front), replaced));
-    writeDword(rulesKey, "C:\\Games\\Number.exe", 2);
-    writeText(rulesKey, "Garbage.exe", "switch it on please");
+    writeDword(rulesKey.c_str(), "C:\\Games\\Number.exe", 2);
+    writeText(rulesKey.c_str(), "Garbage.exe", "switch it on please");
     // Text of the wrong kind, and text without its terminator.
-    writeValue(rulesKey, "Binary.exe", REG_BINARY, "stereo-on running off-after", 27);
-    writeValue(rulesKey, "Unended.exe", REG_SZ, "stereo-on front keep-on", 23);
+    writeValue(rulesKey.c_str(), "Binary.exe", REG_BINARY, "stereo-on running off-after", 27);
+    writeValue(rulesKey.c_str(), "Unended.exe", REG_SZ, "stereo-on front keep-on", 23);
     const StoredRules stored = loadRules();
     ASSERT_EQ(stored.rules.size(), 3u);
     std::vector<std::wstring> damaged;
@@ -185,11 +241,48 @@ TEST_F(LumoautoStore, ASecondRuleForAProgramReplacesTheFirstAndRemovingOneLeaves
     StoredRules stored = loadRules();
     ASSERT_EQ(stored.rules.size(), 2u);
     EXPECT_EQ(ruleForProgram(stored.rules, L"C:\\game.exe")->command, resync);
-    EXPECT_TRUE(removeRule(L"game.exe"));
-    EXPECT_FALSE(removeRule(L"game.exe"));
+    EXPECT_EQ(removeRule(L"game.exe"), Removed::Done);
+    EXPECT_EQ(removeRule(L"game.exe"), Removed::NoRule);
     stored = loadRules();
     ASSERT_EQ(stored.rules.size(), 1u);
     EXPECT_EQ(stored.rules[0].program, L"Other.exe");
+}
+
+LONG WINAPI refusedSetValue(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) {
+    return ERROR_ACCESS_DENIED;
+}
+LONG WINAPI refusedDeleteValue(HKEY, LPCWSTR) {
+    return ERROR_ACCESS_DENIED;
+}
+
+TEST_F(LumoautoStore, AFailedWriteKeepsTheRuleAndAFailedRemoveIsNoMissingRule) {
+    std::optional<std::wstring> replaced;
+    ASSERT_TRUE(storeRule(rule(L"Game.exe", reverse), replaced));
+    {
+        const ImportPatch refused("advapi32.dll", "RegSetValueExW",
+                                  reinterpret_cast<void*>(refusedSetValue));
+        ASSERT_TRUE(refused.active());
+        EXPECT_FALSE(storeRule(rule(L"GAME.EXE", normal), replaced));
+    }
+    ASSERT_EQ(loadRules().rules.size(), 1u) << "the failed write lost the rule";
+    EXPECT_EQ(loadRules().rules[0].command, reverse);
+    const ImportPatch refused("advapi32.dll", "RegDeleteValueW",
+                              reinterpret_cast<void*>(refusedDeleteValue));
+    Invocation removing;
+    std::string problem;
+    ASSERT_TRUE(parseInvocation({L"--remove", L"Game.exe"}, removing, problem));
+    const Answer answered = answer(removing);
+    EXPECT_EQ(answered.exitCode, ExitNotStored);
+    EXPECT_EQ(answered.errors,
+              "lumoauto: the rule for Game.exe cannot be removed from the registry\n");
+}
+
+TEST(LumoautoIcon, LumoautoHasAnIconOfItsOwn) {
+    HMODULE program = LoadLibraryExA((testProgramFolder() + "..\\lumoauto.exe").c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    EXPECT_NE(FindResourceA(program, MAKEINTRESOURCEA(IDI_LUMOAUTO), RT_GROUP_ICON), nullptr);
+    FreeLibrary(program);
 }
 
 Invocation parsed(std::vector<std::wstring> words, std::string* problem = nullptr) {
@@ -225,7 +318,8 @@ TEST(LumoautoCommandLine, OptionsMakeOneActionAndWhatDoesNotFitIsRefused) {
     EXPECT_NE(refusal("why").errors.find("usage: lumoauto"), std::string::npos);
 }
 
-// A message-only window that notes the ids the waiter posts.
+// A message-only window that notes the ids the waiter posts (WM_APP) and takes the outcomes the
+// sender posts (WM_APP + 1).
 class PostedIds {
   public:
     PostedIds()
@@ -240,13 +334,17 @@ class PostedIds {
 
     HWND window() const { return window_; }
     std::vector<WPARAM> ids;
+    std::vector<std::unique_ptr<Sent>> sent;
 
   private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message != WM_APP)
+        auto* posted = reinterpret_cast<PostedIds*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message == WM_APP)
+            posted->ids.push_back(wParam);
+        else if (message == WM_APP + 1)
+            posted->sent.emplace_back(reinterpret_cast<Sent*>(lParam));
+        else
             return DefWindowProcA(window, message, wParam, lParam);
-        reinterpret_cast<PostedIds*>(GetWindowLongPtrA(window, GWLP_USERDATA))
-            ->ids.push_back(wParam);
         return 0;
     }
     HWND window_;
@@ -289,6 +387,20 @@ TEST(LumoautoWaiter, EachSignalIsPostedOnceWithItsIdAndATakenAwayHandleTellsNoth
         CloseHandle(event);
 }
 
+TEST(LumoautoWaiter, AFailedWaitIsToldAndRefusesWhatComesAfter) {
+    PostedIds posted;
+    Waiter waiter(posted.window(), WM_APP);
+    HANDLE lost = newEvent(true);
+    ASSERT_TRUE(waiter.add(lost, 20, true));
+    // Closed behind the waiter's back: its next wait fails.
+    CloseHandle(lost);
+    waiter.remove(21);
+    ASSERT_TRUE(waitUntil([&] { return !posted.ids.empty(); }, 5000));
+    EXPECT_EQ(posted.ids, std::vector<WPARAM>{Waiter::stoppedId});
+    EXPECT_FALSE(waiter.waiting());
+    EXPECT_FALSE(waiter.add(newEvent(true), 22, true));
+}
+
 TEST(LumoautoWaiter, BeyondWhatOneWaitTakesAHandleIsRefusedAndClosed) {
     PostedIds posted;
     Waiter waiter(posted.window(), WM_APP);
@@ -300,6 +412,37 @@ TEST(LumoautoWaiter, BeyondWhatOneWaitTakesAHandleIsRefusedAndClosed) {
     EXPECT_FALSE(waiter.add(refused, 1, true));
     DWORD flags = 0;
     EXPECT_FALSE(GetHandleInformation(refused, &flags)) << "the refused handle is still open";
+}
+
+TEST(LumoautoSender, EachOutcomeComesWithItsOwnReasonAndNoneAfterTheEnd) {
+    PostedIds posted;
+    HANDLE answer = newEvent(true);
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    {
+        Sender sender(posted.window(), WM_APP + 1, [answer, calls](short) {
+            ++*calls;
+            WaitForSingleObject(answer, INFINITE);
+            return SendOutcome::Sent;
+        });
+        ASSERT_TRUE(sender.send(reverse, L"Racer.exe started"));
+        ASSERT_TRUE(waitUntil([&] { return *calls == 1; }, 5000));
+        sender.send(off, L"Racer.exe ended");
+        SetEvent(answer);
+        ASSERT_TRUE(waitUntil([&] { return posted.sent.size() == 2; }, 5000));
+        EXPECT_EQ(std::make_tuple(posted.sent[0]->command, posted.sent[0]->reason),
+                  std::make_tuple(reverse, std::wstring(L"Racer.exe started")));
+        EXPECT_EQ(posted.sent[1]->reason, L"Racer.exe ended");
+        // A hung controller outlasts the end.
+        ResetEvent(answer);
+        sender.send(normal, L"Game.exe started");
+        ASSERT_TRUE(waitUntil([&] { return *calls == 3; }, 5000));
+    }
+    SetEvent(answer);
+    // The call that returns after the end posts nothing and its thread ends by itself.
+    ASSERT_TRUE(waitUntil([&] { return calls.use_count() == 1; }, 5000));
+    pumpMessagesFor(100);
+    EXPECT_EQ(posted.sent.size(), 2u);
+    CloseHandle(answer);
 }
 
 } // namespace

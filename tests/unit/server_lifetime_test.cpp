@@ -1,7 +1,7 @@
 // How long the real controller lives: clients never end it, a second copy leaves it alone, and
 // only Exit ends it.
 
-#include "server/com_ptr.h"
+#include "common/com_ptr.h"
 #include "support/controller_process.h"
 #include "support/server_keys.h"
 #include "support/windows.h"

@@ -2,7 +2,7 @@
 // names; and COM starting the controller from such a path.
 
 #include "resource.h"
-#include "server/com_ptr.h"
+#include "common/com_ptr.h"
 #include "server/server_classes.h"
 #include "server/server_path.h"
 #include "server/server_registration.h"

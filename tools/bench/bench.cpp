@@ -6,6 +6,10 @@
 #include "statistics.h"
 
 #include "decoder/code_decoder.h"
+#include "common/com_ptr.h"
+#include "common/handle.h"
+#include "common/message_pump.h"
+#include "lumoauto/resource.h"
 #include "lumowatch/screen_top.h"
 #include "settings/settings_store.h"
 #include "support/child_process.h"
@@ -59,8 +63,7 @@ constexpr short stereoNormal = 1;
 constexpr short stereoReverse = 2;
 constexpr int32_t stereoOff = 1000;
 // lumoauto, watching lumotrivial as a listed game.
-constexpr char lumoautoWindowClass[] = "LUMOAUTOCLASS1";
-constexpr WORD lumoautoExitCommand = 1005;
+constexpr char nothingListedStatus[] = "No program is listed";
 constexpr int switchRepetitions = 24;
 constexpr DWORD switchTimeoutMs = 5000;
 
@@ -78,12 +81,6 @@ std::string ownPath() {
 std::string besideOwn(const char* name) {
     const std::string own = ownPath();
     return own.substr(0, own.find_last_of('\\') + 1) + name;
-}
-
-void pumpPending() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&message);
 }
 
 // Polls as fast as it can (pumping this apartment's messages); the time of the first poll that
@@ -124,17 +121,11 @@ class DispatchClient {
   public:
     explicit DispatchClient(const CLSID& classId) {
         if (FAILED(CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                    reinterpret_cast<void**>(&object_))))
-            object_ = nullptr;
+                                    object_.putVoid())))
+            object_.reset();
     }
-    ~DispatchClient() {
-        if (object_)
-            object_->Release();
-    }
-    DispatchClient(const DispatchClient&) = delete;
-    DispatchClient& operator=(const DispatchClient&) = delete;
 
-    bool connected() const { return object_ != nullptr; }
+    bool connected() const { return static_cast<bool>(object_); }
 
     // The dispatch id of the method, asked once: the calls that follow are one round trip each.
     std::optional<DISPID> idOf(const wchar_t* method) {
@@ -168,16 +159,13 @@ class DispatchClient {
     }
 
   private:
-    IDispatch* object_ = nullptr;
+    ComPtr<IDispatch> object_;
 };
 
 bool classObjectAnswers() {
-    IUnknown* object = nullptr;
-    if (FAILED(CoCreateInstance(lumoCodeClassId, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                                reinterpret_cast<void**>(&object))))
-        return false;
-    object->Release();
-    return true;
+    ComPtr<IUnknown> object;
+    return SUCCEEDED(CoCreateInstance(lumoCodeClassId, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                                      object.putVoid()));
 }
 
 struct StartFigures {
@@ -191,12 +179,11 @@ struct StartFigures {
 // shell has taken it when Shell_NotifyIcon returns). A wait in the kernel, not a poll: a poller
 // would take one of the two cores from the program that starts.
 std::optional<double> readyInMessageLoop(DWORD processId, DWORD timeoutMs) {
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
+    const Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId));
     if (!process)
         return std::nullopt;
-    const DWORD waited = WaitForInputIdle(process, timeoutMs);
+    const DWORD waited = WaitForInputIdle(process.get(), timeoutMs);
     const double at = nowMs();
-    CloseHandle(process);
     if (waited != 0)
         return std::nullopt;
     return at;
@@ -583,22 +570,20 @@ void runLumowatchForTheDriver() {
     const std::string program = besideBuild("lumowatch.exe");
     std::string commandLine = "\"" + program + "\" --timeout " + std::to_string(lumowatchRunMs);
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE nul =
-        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    const Handle nul(
+        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr));
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = nul;
+    startup.hStdOutput = startup.hStdError = nul.get();
     PROCESS_INFORMATION watch{};
     if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        nullptr, &startup, &watch)) {
         std::printf("# lumowatch runs\n");
         std::fflush(stdout);
-        WaitForSingleObject(watch.hProcess, lumowatchRunMs * 3);
-        CloseHandle(watch.hThread);
-        CloseHandle(watch.hProcess);
+        const Handle thread(watch.hThread), process(watch.hProcess);
+        WaitForSingleObject(process.get(), lumowatchRunMs * 3);
     }
-    CloseHandle(nul);
 }
 
 // lumoauto with a command line, run to its end.
@@ -611,6 +596,27 @@ void sampleLumoautoForTheDriver(const char* marker, DWORD forMs) {
     std::printf("# lumoauto %s\n", marker);
     std::fflush(stdout);
     Sleep(forMs);
+}
+
+// The same while the benchmark makes a top-level window every windowEveryMs: a lumoauto hooked to
+// the system's window events wakes for each, one with nothing hooked sleeps on.
+void sampleLumoautoWhileWindowsCome(const char* marker, DWORD forMs) {
+    constexpr DWORD windowEveryMs = 250;
+    std::printf("# lumoauto %s\n", marker);
+    std::fflush(stdout);
+    const ULONGLONG end = GetTickCount64() + forMs;
+    while (GetTickCount64() < end) {
+        DestroyWindow(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                      nullptr, nullptr));
+        pumpMessagesFor(windowEveryMs);
+    }
+}
+
+// lumoauto's status line, as its window shows it.
+std::string lumoautoStatus() {
+    char text[512] = "";
+    GetDlgItemTextA(FindWindowW(lumoautoWindowClass, nullptr), IDC_STATUS, text, sizeof(text));
+    return text;
 }
 
 struct SwitchFigures {
@@ -675,21 +681,31 @@ void sampleWithGameRunning(CodeOnScreen& screen, const char* marker) {
     pollUntil([&] { return showsCode(screen, stereoOff); }, switchTimeoutMs);
 }
 
-// lumoauto watching lumotrivial under a rule: how fast it switches, what it costs while nothing
-// listed runs and while one does (with a front rule it looks at the foreground once a second
-// under Wine), and its memory.
+// lumoauto watching lumotrivial under a rule: how fast it switches, what it costs with nothing
+// listed while other programs make windows, while nothing listed runs and while one does (with a
+// front rule it looks at the foreground once a second under Wine), and its memory.
 void reportSwitchByProgram() {
     const std::string rule =
         std::string("--add ") + trivialWindowProgram + " --command stereo-reverse";
     ControllerProcess controller;
-    if (!controller.waitForMainWindow(startTimeoutMs) || !runLumoauto(rule)) {
-        printValueRow("lumoauto", "the controller did not come up or the rule was not stored", "-");
+    if (!controller.waitForMainWindow(startTimeoutMs)) {
+        printValueRow("lumoauto", "the controller did not come up", "-");
         return;
     }
     ChildProcess lumoauto(commandLineOf(besideBuild("lumoauto.exe"), "--background"));
-    if (!waitUntil([] { return FindWindowA(lumoautoWindowClass, nullptr) != nullptr; },
-                   startTimeoutMs)) {
+    // Its window is found before it has read the rules; its status line says when it has.
+    if (!waitUntil([] { return !lumoautoStatus().empty(); }, startTimeoutMs)) {
         printValueRow("lumoauto", "did not start", "-");
+        return;
+    }
+    printValueRow("lumoauto with nothing listed: its status line", lumoautoStatus(),
+                  "no hook: nothing is watched");
+    sampleLumoautoWhileWindowsCome("idle nothing listed, windows made meanwhile",
+                                   idleMs + idleMarginMs);
+    if (!runLumoauto(rule) ||
+        !waitUntil([] { return lumoautoStatus().rfind(nothingListedStatus, 0) != 0; },
+                   startTimeoutMs)) {
+        printValueRow("lumoauto", "the rule was not stored or not taken", "-");
         return;
     }
     sampleLumoautoForTheDriver("idle nothing listed running", idleMs + idleMarginMs);
@@ -703,7 +719,7 @@ void reportSwitchByProgram() {
     runLumoauto(rule + " --when front");
     sampleWithGameRunning(screen, "idle one listed program with a front rule running");
     sampleLumoautoForTheDriver("footprint", driverSamplesMs);
-    PostMessageA(FindWindowA(lumoautoWindowClass, nullptr), WM_COMMAND, lumoautoExitCommand, 0);
+    PostMessageA(FindWindowW(lumoautoWindowClass, nullptr), WM_COMMAND, IDC_EXIT, 0);
     lumoauto.waitForExit(startTimeoutMs);
     runLumoauto(std::string("--remove ") + trivialWindowProgram);
 }

@@ -9,7 +9,8 @@
 //   call-forever EVENT   SendCode without end; sets EVENT after the first call
 //   hold EVENT           one SendCode, sets EVENT, then keeps the object without end
 
-#include "server/com_ptr.h"
+#include "common/com_ptr.h"
+#include "common/handle.h"
 #include "support/controller_process.h"
 #include "support/registry.h"
 #include "support/server_keys.h"
@@ -71,22 +72,6 @@ constexpr ExpectedValue expectedAfterFourClients[] = {
     {testSettingsKey, "Mode", 0},        {testSettingsKey, "LCD Mode", 1},
     {testSettingsKey, "Hot-Key 1", 633}, {testSettingsKey, "Hot-Key 2", 634},
     {testSettingsKey, "Hot-Key 3", 635},
-};
-
-class Handle {
-  public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() {
-        if (handle_)
-            CloseHandle(handle_);
-    }
-    Handle(Handle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
 };
 
 std::string ownPath() {

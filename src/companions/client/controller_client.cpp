@@ -1,28 +1,12 @@
 #include "client/controller_client.h"
 
+#include "common/com_ptr.h"
+
 #include <oleauto.h>
 
 namespace {
 
 constexpr wchar_t progId[] = L"ZEZIZER.LumoCode";
-
-// Owns one COM interface pointer.
-template <typename Interface> class ComPtr {
-  public:
-    ComPtr() = default;
-    ~ComPtr() {
-        if (pointer_)
-            pointer_->Release();
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    Interface* get() const { return pointer_; }
-    Interface** put() { return &pointer_; }
-
-  private:
-    Interface* pointer_ = nullptr;
-};
 
 HRESULT invoke(IDispatch* object, const wchar_t* member, bool propertyPut, short value) {
     DISPID id = 0;

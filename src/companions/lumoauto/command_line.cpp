@@ -3,6 +3,7 @@
 #include "lumoauto/rule_store.h"
 
 #include "client/json_string.h"
+#include "common/utf8.h"
 
 const char usageText[] =
     "usage: lumoauto [--background]\n"
@@ -162,9 +163,17 @@ Answer remove(const Invocation& invocation) {
     std::string problem;
     if (!programOfArgument(invocation.program, program, problem))
         return refusal(problem);
-    if (!removeRule(program))
+    switch (removeRule(program)) {
+    case Removed::NoRule:
         return refusal("no rule for " + narrow(program));
-    return {"removed the rule for " + narrow(program) + "\n", "", ExitDone};
+    case Removed::Failed:
+        return {"",
+                "lumoauto: the rule for " + narrow(program) +
+                    " cannot be removed from the registry\n",
+                ExitNotStored};
+    default:
+        return {"removed the rule for " + narrow(program) + "\n", "", ExitDone};
+    }
 }
 
 } // namespace

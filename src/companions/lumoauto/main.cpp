@@ -5,6 +5,8 @@
 
 #include "lumoauto/command_line.h"
 #include "lumoauto/programs_window.h"
+#include "common/handle.h"
+#include "common/utf8.h"
 
 #include <windows.h>
 
@@ -74,7 +76,7 @@ std::wstring desktopName() {
 void showFirstInstance() {
     const ULONGLONG deadline = GetTickCount64() + firstWindowWaitMs;
     HWND first = nullptr;
-    while (!(first = FindWindowW(programsWindowClass, nullptr)) && GetTickCount64() < deadline)
+    while (!(first = FindWindowW(lumoautoWindowClass, nullptr)) && GetTickCount64() < deadline)
         Sleep(firstWindowPollMs);
     if (!first)
         return;
@@ -85,17 +87,13 @@ void showFirstInstance() {
 }
 
 int watch(HINSTANCE instance, bool show) {
-    HANDLE one = CreateMutexW(nullptr, FALSE, (instanceMutexPrefix + desktopName()).c_str());
+    const Handle one(CreateMutexW(nullptr, FALSE, (instanceMutexPrefix + desktopName()).c_str()));
     if (one && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (show)
             showFirstInstance();
-        CloseHandle(one);
         return ExitDone;
     }
-    const int result = runProgramsWindow(instance, show);
-    if (one)
-        CloseHandle(one);
-    return result;
+    return runProgramsWindow(instance, show);
 }
 
 } // namespace

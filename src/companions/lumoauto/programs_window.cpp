@@ -9,6 +9,7 @@
 
 #include "client/commands.h"
 #include "client/controller_client.h"
+#include "common/utf8.h"
 
 #include <commctrl.h>
 
@@ -38,9 +39,15 @@ struct ProgramsWindow {
     std::unique_ptr<Waiter> waiter;
     std::unique_ptr<Watcher> watcher;
     std::unique_ptr<RulesNotice> notice;
-    // What made the last command go out: "Game.exe started".
-    std::wstring asked;
+    bool noticeArmed = false;
+    // The status line's last event, and whether it is one of the texts for no event yet.
+    std::wstring event;
+    bool idle = true;
 };
+
+constexpr wchar_t nothingListedText[] = L"No program is listed: nothing is watched.";
+constexpr wchar_t watchingText[] =
+    L"Watching; no listed program has started or come to the front yet.";
 
 ProgramsWindow programs;
 
@@ -57,8 +64,23 @@ std::wstring timeNow() {
     return text;
 }
 
-void setStatus(const std::wstring& text) {
+// Beneath the last event, what no longer works, looked at anew with every change.
+void showStatus() {
+    std::wstring text = programs.event;
+    if (!programs.waiter->waiting())
+        text += L"\nNot watching: the wait for programs' ends and changed rules stopped; start "
+                L"lumoauto again";
+    if (programs.watcher->hooks() == Watcher::Hooks::Refused)
+        text += L"\nStarts are not seen: the system refused lumoauto's window events";
+    if (!programs.noticeArmed)
+        text += L"\nRules changed elsewhere are not seen: the rules key cannot be watched";
     SetDlgItemTextW(programs.window, IDC_STATUS, text.c_str());
+}
+
+void setStatus(const std::wstring& event) {
+    programs.event = event;
+    programs.idle = false;
+    showStatus();
 }
 
 void addRow(HWND list, int row, const std::wstring& program, const std::wstring (&cells)[3]) {
@@ -100,7 +122,12 @@ void reloadRules() {
     programs.stored = loadRules();
     fillList();
     showProblems();
+    if (programs.stored.rules.empty() || programs.idle) {
+        programs.event = programs.stored.rules.empty() ? nothingListedText : watchingText;
+        programs.idle = true;
+    }
     programs.watcher->setRules(programs.stored.rules);
+    showStatus();
 }
 
 void OnChanged(const std::wstring& what, std::optional<short> command) {
@@ -108,14 +135,17 @@ void OnChanged(const std::wstring& what, std::optional<short> command) {
         setStatus(what + L": nothing to send");
         return;
     }
-    programs.asked = what;
-    setStatus(what + L": " + labelOf(*command) + L" sending...");
-    programs.sender->send(*command);
+    if (programs.sender->send(*command, what))
+        setStatus(what + L": " + labelOf(*command) + L" sending...");
+    else
+        setStatus(what + L": " + labelOf(*command) +
+                  L" not sent: lumoauto's thread that sends did not start");
 }
 
-void OnSent(WPARAM command, LPARAM outcome) {
-    const std::wstring sent = programs.asked + L": " + labelOf(static_cast<short>(command));
-    switch (static_cast<SendOutcome>(outcome)) {
+void OnSent(LPARAM result) {
+    const std::unique_ptr<Sent> taken(reinterpret_cast<Sent*>(result));
+    const std::wstring sent = taken->reason + L": " + labelOf(taken->command);
+    switch (taken->outcome) {
     case SendOutcome::Sent:
         setStatus(sent + L" sent at " + timeNow());
         break;
@@ -151,8 +181,7 @@ void OnInitDialog(HWND window) {
     programs.waiter = std::make_unique<Waiter>(window, signalledMessage);
     programs.watcher = std::make_unique<Watcher>(window, *programs.waiter, OnChanged);
     programs.notice = std::make_unique<RulesNotice>(*programs.waiter, rulesChangedId);
-    programs.notice->arm();
-    setStatus(L"Watching; no listed program has started or come to the front yet.");
+    programs.noticeArmed = programs.notice->arm();
     reloadRules();
 }
 
@@ -160,7 +189,7 @@ void OnRulesChanged() {
     // An Exit that came while the rule dialog was open has ended the watching meanwhile.
     if (!programs.watcher)
         return;
-    programs.notice->arm();
+    programs.noticeArmed = programs.notice->arm();
     reloadRules();
 }
 
@@ -203,7 +232,8 @@ void OnEdit() {
 void OnRemove() {
     const Rule* rule = nullptr;
     if (const std::optional<std::wstring> program = selectedProgram(&rule)) {
-        removeRule(*program);
+        if (removeRule(*program) == Removed::Failed)
+            setStatus(fileNameOf(*program) + L": the rule cannot be removed from the registry");
         OnRulesChanged();
     }
 }
@@ -244,7 +274,9 @@ void OnNotify(const NMHDR& header) {
 }
 
 void OnSignalled(WPARAM id) {
-    if (id == rulesChangedId)
+    if (id == Waiter::stoppedId)
+        showStatus();
+    else if (id == rulesChangedId)
         OnRulesChanged();
     else
         programs.watcher->onProcessEnded(id);
@@ -275,7 +307,7 @@ INT_PTR CALLBACK programsProcedure(HWND window, UINT message, WPARAM wParam, LPA
         OnSignalled(wParam);
         return TRUE;
     case sentMessage:
-        OnSent(wParam, lParam);
+        OnSent(lParam);
         return TRUE;
     case showWindowMessage:
         OnShowRequest();
@@ -299,9 +331,9 @@ bool registerWindowClass(HINSTANCE instance) {
     windowClass.cbWndExtra = DLGWINDOWEXTRA;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_LUMOAUTO));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = programsWindowClass;
+    windowClass.lpszClassName = lumoautoWindowClass;
     return RegisterClassExW(&windowClass) != 0;
 }
 

@@ -3,9 +3,10 @@
 // it last saw and sent. It lives as long as lumoauto watches, hidden unless asked for; closing it
 // hides it.
 
+#include "common/names.h"
+
 #include <windows.h>
 
-inline constexpr wchar_t programsWindowClass[] = L"LUMOAUTOCLASS1";
 // Posted by a second start without arguments: show the window and bring it to the front.
 inline constexpr UINT showWindowMessage = WM_APP + 4;
 

@@ -1,6 +1,9 @@
 #pragma once
 // The ids of lumoauto's dialogs and controls, shared by its resource script and its code.
 
+// The first icon: the one the shell shows for the program.
+#define IDI_LUMOAUTO 1
+
 #define IDD_PROGRAMS 100
 #define IDD_RULE 101
 

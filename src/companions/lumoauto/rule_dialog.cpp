@@ -4,6 +4,7 @@
 #include "lumoauto/rule_store.h"
 
 #include "client/commands.h"
+#include "common/utf8.h"
 
 #include <commdlg.h>
 

@@ -1,5 +1,7 @@
 #include "lumoauto/rule_store.h"
 
+#include "common/names.h"
+
 namespace {
 
 // Registry value names are at most this long.
@@ -35,24 +37,15 @@ void readRule(HKEY key, const std::wstring& name, StoredRules& stored) {
 
 } // namespace
 
-RulesKey::RulesKey(REGSAM access, bool create) {
-    const LONG status =
-        create ? RegCreateKeyExW(HKEY_CURRENT_USER, rulesKeyPath, 0, nullptr,
-                                 REG_OPTION_NON_VOLATILE, access, nullptr, &key_, nullptr)
-               : RegOpenKeyExW(HKEY_CURRENT_USER, rulesKeyPath, 0, access, &key_);
-    if (status != ERROR_SUCCESS)
-        key_ = nullptr;
-}
-
-RulesKey::~RulesKey() {
-    if (key_)
-        RegCloseKey(key_);
+bool openRulesKey(RegistryKey& key, REGSAM access, bool create) {
+    return create ? key.create(HKEY_CURRENT_USER, rulesKeyPath, access)
+                  : key.open(HKEY_CURRENT_USER, rulesKeyPath, access);
 }
 
 StoredRules loadRules() {
     StoredRules stored;
-    const RulesKey key(KEY_READ, false);
-    if (!key.get())
+    RegistryKey key;
+    if (!openRulesKey(key, KEY_READ, false))
         return stored;
     std::wstring name(longestValueName + 1, L'\0');
     for (DWORD index = 0;; ++index) {
@@ -67,26 +60,56 @@ StoredRules loadRules() {
     return stored;
 }
 
-bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced) {
-    const RulesKey key(KEY_READ | KEY_SET_VALUE, true);
-    if (!key.get())
-        return false;
-    DWORD type = REG_NONE;
-    replaced.reset();
-    if (RegQueryValueExW(key.get(), rule.program.c_str(), nullptr, &type, nullptr, nullptr) ==
-        ERROR_SUCCESS) {
-        replaced = storedText(key.get(), rule.program).value_or(L"(damaged)");
-        // The program is named as given now, in whatever case: the old value goes first.
-        RegDeleteValueW(key.get(), rule.program.c_str());
-    }
-    const std::wstring settings = storedSettings(rule);
-    return RegSetValueExW(key.get(), rule.program.c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(settings.c_str()),
-                          static_cast<DWORD>((settings.size() + 1) * sizeof(wchar_t))) ==
-           ERROR_SUCCESS;
+namespace {
+
+bool writeSettings(HKEY key, const std::wstring& name, const std::wstring& settings) {
+    return RegSetValueExW(
+               key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(settings.c_str()),
+               static_cast<DWORD>((settings.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-bool removeRule(const std::wstring& program) {
-    const RulesKey key(KEY_SET_VALUE, false);
-    return key.get() && RegDeleteValueW(key.get(), program.c_str()) == ERROR_SUCCESS;
+// The name a value is stored under, which may differ in case from the name asked for.
+std::optional<std::wstring> storedName(HKEY key, const std::wstring& name) {
+    std::wstring found(longestValueName + 1, L'\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD length = longestValueName + 1;
+        const LONG status =
+            RegEnumValueW(key, index, found.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            return std::nullopt;
+        if (status == ERROR_SUCCESS && sameText(found.substr(0, length), name))
+            return found.substr(0, length);
+    }
+}
+
+} // namespace
+
+bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced) {
+    RegistryKey key;
+    if (!openRulesKey(key, KEY_READ | KEY_SET_VALUE, true))
+        return false;
+    replaced.reset();
+    const std::optional<std::wstring> stored = storedName(key.get(), rule.program);
+    if (stored)
+        replaced = storedText(key.get(), *stored).value_or(L"(damaged)");
+    // The new settings first, over the old ones: a write that fails leaves the rule as it was.
+    const std::wstring settings = storedSettings(rule);
+    if (!writeSettings(key.get(), stored.value_or(rule.program), settings))
+        return false;
+    if (!stored || *stored == rule.program)
+        return true;
+    // The program is named as given now, in another case: a value keeps the case it was made
+    // with, so it is made again.
+    return RegDeleteValueW(key.get(), stored->c_str()) == ERROR_SUCCESS &&
+           (writeSettings(key.get(), rule.program, settings) ||
+            writeSettings(key.get(), *stored, settings));
+}
+
+Removed removeRule(const std::wstring& program) {
+    RegistryKey key;
+    if (!openRulesKey(key, KEY_QUERY_VALUE | KEY_SET_VALUE, false) ||
+        !storedName(key.get(), program))
+        return Removed::NoRule;
+    return RegDeleteValueW(key.get(), program.c_str()) == ERROR_SUCCESS ? Removed::Done
+                                                                        : Removed::Failed;
 }

@@ -5,13 +5,13 @@
 
 #include "lumoauto/rules.h"
 
+#include "common/registry_key.h"
+
 #include <windows.h>
 
 #include <optional>
 #include <string>
 #include <vector>
-
-inline constexpr wchar_t rulesKeyPath[] = L"Software\\Corvane\\Lumo Controller\\Programs";
 
 // A stored value that is no rule: of another type than text, or with settings that cannot be read.
 struct DamagedRule {
@@ -28,20 +28,9 @@ struct StoredRules {
 StoredRules loadRules();
 // Stores the rule, in place of the one for the same program; that one's settings in replaced.
 bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced);
-// Removes the rule for the program; false when there is none (or it cannot be removed).
-bool removeRule(const std::wstring& program);
+enum class Removed { Done, NoRule, Failed };
+// Removes the rule for the program.
+Removed removeRule(const std::wstring& program);
 
-// An open registry key that closes itself.
-class RulesKey {
-  public:
-    // Opens the rules key, creating it when asked to.
-    RulesKey(REGSAM access, bool create);
-    ~RulesKey();
-    RulesKey(const RulesKey&) = delete;
-    RulesKey& operator=(const RulesKey&) = delete;
-
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
+// Opens the rules key, creating it when asked to; false when it cannot.
+bool openRulesKey(RegistryKey& key, REGSAM access, bool create);

@@ -51,8 +51,3 @@ bool parseStoredSettings(const std::wstring& text, Rule& rule, std::string& prob
 bool programOfArgument(const std::wstring& argument, std::wstring& program, std::string& problem);
 // Whether the program of a full-path rule is there; a name rule's always is.
 bool programFound(const Rule& rule);
-
-// UTF-8 text for the console and the messages, from and to the wide text of paths and the
-// registry.
-std::string narrow(const std::wstring& text);
-std::wstring widen(std::string_view text);

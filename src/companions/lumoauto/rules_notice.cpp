@@ -1,6 +1,6 @@
 #include "lumoauto/rules_notice.h"
 
-#include "lumoauto/rule_store.h"
+#include "common/names.h"
 
 namespace {
 
@@ -14,28 +14,18 @@ RulesNotice::RulesNotice(Waiter& waiter, WPARAM id) {
         event_ = nullptr;
 }
 
-RulesNotice::~RulesNotice() {
-    if (key_)
-        RegCloseKey(key_);
-}
-
-void RulesNotice::arm() {
+bool RulesNotice::arm() {
     if (!event_)
-        return;
+        return false;
     // A key deleted meanwhile (with the whole of the user's settings) is watched anew. Closing a
     // watched key signals the event once more, so a key still there is kept.
-    if (key_ &&
-        RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED) {
-        RegCloseKey(key_);
-        key_ = nullptr;
-    }
-    if (!key_ &&
-        RegCreateKeyExW(HKEY_CURRENT_USER, rulesKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_NOTIFY | KEY_QUERY_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
-        key_ = nullptr;
-        return;
-    }
+    if (key_.get() &&
+        RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED)
+        key_.close();
+    if (!key_.get() && !key_.create(HKEY_CURRENT_USER, rulesKeyPath, KEY_NOTIFY | KEY_QUERY_VALUE))
+        return false;
     // The notice belongs to this (the window's) thread, which lives as long as the watching.
-    RegNotifyChangeKeyValue(key_, FALSE, watchedChanges, event_, TRUE);
+    return RegNotifyChangeKeyValue(key_.get(), FALSE, watchedChanges, event_, TRUE) ==
+           ERROR_SUCCESS;
 }

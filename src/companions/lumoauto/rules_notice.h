@@ -4,22 +4,23 @@
 
 #include "lumoauto/waiter.h"
 
+#include "common/registry_key.h"
+
 #include <windows.h>
 
 class RulesNotice {
   public:
     // The waiter tells the window with the id given.
     RulesNotice(Waiter& waiter, WPARAM id);
-    ~RulesNotice();
     RulesNotice(const RulesNotice&) = delete;
     RulesNotice& operator=(const RulesNotice&) = delete;
 
     // Asks for the next change; called again after each message. Creates the rules key when it is
-    // missing, so that there is one to watch.
-    void arm();
+    // missing, so that there is one to watch. False when no change will be told.
+    bool arm();
 
   private:
     // Owned by the waiter.
     HANDLE event_ = nullptr;
-    HKEY key_ = nullptr;
+    RegistryKey key_;
 };

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-Waiter::Waiter(HWND window, UINT message) : window_(window), message_(message) {
-    wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+Waiter::Waiter(HWND window, UINT message)
+    : window_(window), message_(message), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
     if (wake_)
-        thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+        thread_ = Handle(CreateThread(nullptr, 0, run, this, 0, nullptr));
 }
 
 Waiter::~Waiter() {
@@ -13,30 +13,21 @@ Waiter::~Waiter() {
     stopping_ = true;
     ReleaseSRWLockExclusive(&lock_);
     if (thread_) {
-        SetEvent(wake_);
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
+        SetEvent(wake_.get());
+        WaitForSingleObject(thread_.get(), INFINITE);
     }
-    for (const Entry& entry : entries_)
-        CloseHandle(entry.handle);
-    for (HANDLE handle : closing_)
-        CloseHandle(handle);
-    if (wake_)
-        CloseHandle(wake_);
 }
 
 bool Waiter::add(HANDLE handle, WPARAM id, bool once) {
+    Handle taken(handle);
     AcquireSRWLockExclusive(&lock_);
-    const bool room = thread_ && entries_.size() < mostHandles;
+    const bool room = thread_ && !failed_ && entries_.size() < mostHandles;
     if (room)
-        entries_.push_back({handle, id, once});
+        entries_.push_back({std::move(taken), id, once});
     ReleaseSRWLockExclusive(&lock_);
-    if (!room) {
-        CloseHandle(handle);
-        return false;
-    }
-    SetEvent(wake_);
-    return true;
+    if (room)
+        SetEvent(wake_.get());
+    return room;
 }
 
 void Waiter::remove(WPARAM id) {
@@ -44,11 +35,18 @@ void Waiter::remove(WPARAM id) {
     const auto found = std::find_if(entries_.begin(), entries_.end(),
                                     [&](const Entry& entry) { return entry.id == id; });
     if (found != entries_.end()) {
-        closing_.push_back(found->handle);
+        closing_.push_back(std::move(found->handle));
         entries_.erase(found);
     }
     ReleaseSRWLockExclusive(&lock_);
-    SetEvent(wake_);
+    SetEvent(wake_.get());
+}
+
+bool Waiter::waiting() {
+    AcquireSRWLockExclusive(&lock_);
+    const bool waiting = thread_ && !failed_;
+    ReleaseSRWLockExclusive(&lock_);
+    return waiting;
 }
 
 DWORD WINAPI Waiter::run(void* self) {
@@ -56,47 +54,51 @@ DWORD WINAPI Waiter::run(void* self) {
     return 0;
 }
 
-std::vector<Waiter::Entry> Waiter::entriesToWaitOn() {
-    for (HANDLE handle : closing_)
-        CloseHandle(handle);
+std::vector<Waiter::Waited> Waiter::entriesToWaitOn() {
     closing_.clear();
-    return entries_;
+    std::vector<Waited> waited;
+    for (const Entry& entry : entries_)
+        waited.push_back({entry.handle.get(), entry.id});
+    return waited;
 }
 
 void Waiter::work() {
     for (;;) {
         AcquireSRWLockExclusive(&lock_);
         const bool stop = stopping_;
-        const std::vector<Entry> entries = stop ? std::vector<Entry>() : entriesToWaitOn();
+        const std::vector<Waited> entries = stop ? std::vector<Waited>() : entriesToWaitOn();
         ReleaseSRWLockExclusive(&lock_);
         if (stop)
             return;
-        std::vector<HANDLE> handles{wake_};
-        for (const Entry& entry : entries)
+        std::vector<HANDLE> handles{wake_.get()};
+        for (const Waited& entry : entries)
             handles.push_back(entry.handle);
         const DWORD woken = WaitForMultipleObjects(static_cast<DWORD>(handles.size()),
                                                    handles.data(), FALSE, INFINITE);
         // Only this thread closes the handles it waits on: a failed wait is a fault of the
-        // program, and waiting on would only spin.
-        if (woken == WAIT_FAILED)
+        // program, and waiting on would only spin. The window is told that nothing is watched.
+        if (woken == WAIT_FAILED) {
+            AcquireSRWLockExclusive(&lock_);
+            failed_ = true;
+            ReleaseSRWLockExclusive(&lock_);
+            PostMessageW(window_, message_, stoppedId, 0);
             return;
+        }
         const size_t index = woken - WAIT_OBJECT_0;
         if (index >= 1 && index < handles.size())
-            signalled(entries[index - 1]);
+            signalled(entries[index - 1].id);
     }
 }
 
 // A handle taken away meanwhile tells nothing more.
-void Waiter::signalled(const Entry& entry) {
+void Waiter::signalled(WPARAM id) {
     AcquireSRWLockExclusive(&lock_);
-    const auto found = std::find_if(entries_.begin(), entries_.end(),
-                                    [&](const Entry& e) { return e.id == entry.id; });
+    const auto found =
+        std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.id == id; });
     const bool current = found != entries_.end();
-    if (current && found->once) {
-        CloseHandle(found->handle);
+    if (current && found->once)
         entries_.erase(found);
-    }
     ReleaseSRWLockExclusive(&lock_);
     if (current)
-        PostMessageW(window_, message_, entry.id, 0);
+        PostMessageW(window_, message_, id, 0);
 }

@@ -1,8 +1,8 @@
 #include "lumoauto/watcher.h"
 
-#include <tlhelp32.h>
+#include "common/handle.h"
 
-#include <algorithm>
+#include <tlhelp32.h>
 
 namespace {
 
@@ -42,22 +42,40 @@ Watcher::Watcher(HWND window, Waiter& waiter, Changed changed)
 }
 
 Watcher::~Watcher() {
-    if (createHook_)
-        UnhookWinEvent(createHook_);
-    if (foregroundHook_)
-        UnhookWinEvent(foregroundHook_);
-    while (!watched_.empty())
-        stopWatching(watched_.begin());
+    unhook();
+    for (WPARAM serial : watching_.setRules({}))
+        waiter_.remove(serial);
     current = nullptr;
 }
 
-void Watcher::hook() {
-    // Out of context: the callbacks come to this thread's message loop; nothing is loaded into
-    // other programs.
+// Out of context: the callbacks come to this thread's message loop; nothing is loaded into other
+// programs. Both or neither: a start seen without the front, or the front without starts, would
+// send half of what the rules ask for.
+void Watcher::updateHooks() {
+    const bool wanted = !watching_.rules().empty();
+    if (!wanted) {
+        unhook();
+        hooks_ = Hooks::Off;
+        return;
+    }
+    if (hooks_ == Hooks::On)
+        return;
     createHook_ = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, onWinEvent, 0,
                                   0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
     foregroundHook_ = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                                       onWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+    hooks_ = createHook_ && foregroundHook_ ? Hooks::On : Hooks::Refused;
+    if (hooks_ == Hooks::Refused)
+        unhook();
+}
+
+void Watcher::unhook() {
+    if (createHook_)
+        UnhookWinEvent(createHook_);
+    if (foregroundHook_)
+        UnhookWinEvent(foregroundHook_);
+    createHook_ = foregroundHook_ = nullptr;
+    KillTimer(window_, settleTimer);
 }
 
 void CALLBACK Watcher::onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
@@ -71,37 +89,13 @@ void CALLBACK Watcher::onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG 
 }
 
 void Watcher::setRules(const std::vector<Rule>& rules) {
-    const bool first = rules_.empty() && !createHook_;
-    rules_ = rules;
-    if (first)
-        hook();
-    for (auto watched = watched_.begin(); watched != watched_.end();) {
-        const Rule* rule = ruleForProgram(rules_, watched->path);
-        if (!rule) {
-            const std::wstring program = fileNameOf(watched->path);
-            stopWatching(watched);
-            tell(program, L"is no longer listed");
-            continue;
-        }
-        takeRule(watched++, *rule);
-    }
+    for (WPARAM serial : watching_.setRules(rules))
+        waiter_.remove(serial);
+    updateHooks();
     lookAtRunningProcesses();
-    foregroundMoved();
+    watching_.frontIs(foregroundProcess());
     updatePolling();
-}
-
-void Watcher::takeRule(std::vector<Watched>::iterator watched, const Rule& rule) {
-    const bool changed = rule.command != watched->rule.command || rule.when != watched->rule.when ||
-                         rule.offAfter != watched->rule.offAfter;
-    watched->rule = rule;
-    if (!changed)
-        return;
-    switcher_.release(watched->processId);
-    if (frontProcess_ == watched->processId)
-        frontProcess_ = 0;
-    if (rule.when == When::Running)
-        switcher_.claim(watched->processId, rule.command, rule.offAfter);
-    tell(fileNameOf(watched->path), L"has a changed rule");
+    tellAll();
 }
 
 void Watcher::onWindowCreated(HWND window) {
@@ -110,8 +104,11 @@ void Watcher::onWindowCreated(HWND window) {
         return;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId && !watchedProcess(processId))
+    if (watching_.worthALook(processId)) {
         look(processId, L"started");
+        updatePolling();
+        tellAll();
+    }
 }
 
 void Watcher::onForegroundEvent() {
@@ -123,7 +120,8 @@ void Watcher::onForegroundEvent() {
 bool Watcher::onTimer(UINT_PTR timer) {
     if (timer == settleTimer) {
         KillTimer(window_, settleTimer);
-        foregroundMoved();
+        watching_.frontIs(foregroundProcess());
+        tellAll();
         return true;
     }
     if (timer == pollTimer) {
@@ -135,107 +133,53 @@ bool Watcher::onTimer(UINT_PTR timer) {
 
 void Watcher::samplePolledForeground() {
     const DWORD now = foregroundProcess();
-    if (now == lastLook_)
-        foregroundMoved();
+    if (now == lastLook_) {
+        watching_.frontIs(now);
+        tellAll();
+    }
     lastLook_ = now;
 }
 
 void Watcher::look(DWORD processId, const wchar_t* how) {
-    HANDLE process = OpenProcess(processAccess, FALSE, processId);
+    Handle process(OpenProcess(processAccess, FALSE, processId));
     if (!process)
         return;
-    const std::wstring path = imagePath(process);
-    const Rule* rule = path.empty() ? nullptr : ruleForProgram(rules_, path);
-    if (!rule) {
-        CloseHandle(process);
+    const std::wstring path = imagePath(process.get());
+    const Rule* rule = path.empty() ? nullptr : ruleForProgram(watching_.rules(), path);
+    if (!rule)
         return;
-    }
-    watch(processId, process, *rule, path, how);
+    const WPARAM serial = watching_.nextSerial();
+    if (waiter_.add(process.release(), serial, true))
+        watching_.started(processId, serial, path, *rule, how);
+    else
+        watching_.refused(processId, path);
 }
 
 void Watcher::lookAtRunningProcesses() {
-    if (rules_.empty())
+    if (watching_.rules().empty())
         return;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
         return;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry))
-        if (mayBeListed(rules_, fileNameOf(entry.szExeFile)) &&
-            !watchedProcess(entry.th32ProcessID))
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (mayBeListed(watching_.rules(), fileNameOf(entry.szExeFile)) &&
+            watching_.worthALook(entry.th32ProcessID))
             look(entry.th32ProcessID, L"is running");
-    CloseHandle(snapshot);
-}
-
-void Watcher::watch(DWORD processId, HANDLE process, const Rule& rule, const std::wstring& path,
-                    const wchar_t* how) {
-    const Watched watched{processId, nextSerial_++, rule, path};
-    if (!waiter_.add(process, watched.serial, true))
-        return;
-    watched_.push_back(watched);
-    if (rule.when == When::Running)
-        switcher_.claim(processId, rule.command, rule.offAfter);
-    tell(fileNameOf(path), how);
-    updatePolling();
-}
-
-void Watcher::stopWatching(std::vector<Watched>::iterator watched) {
-    // A signal under way may still be posted: it then names no process.
-    waiter_.remove(watched->serial);
-    switcher_.release(watched->processId);
-    if (frontProcess_ == watched->processId)
-        frontProcess_ = 0;
-    watched_.erase(watched);
 }
 
 void Watcher::onProcessEnded(WPARAM serial) {
-    const auto found = std::find_if(watched_.begin(), watched_.end(),
-                                    [&](const Watched& w) { return w.serial == serial; });
-    if (found == watched_.end())
-        return;
-    const std::wstring program = fileNameOf(found->path);
-    stopWatching(found);
-    tell(program, L"ended");
+    // A signal under way may still be posted after its process was let go: it names none.
+    if (watching_.ended(serial))
+        lookAtRunningProcesses();
     updatePolling();
-}
-
-Watcher::Watched* Watcher::watchedProcess(DWORD processId) {
-    const auto found = std::find_if(watched_.begin(), watched_.end(),
-                                    [&](const Watched& w) { return w.processId == processId; });
-    return found == watched_.end() ? nullptr : &*found;
-}
-
-// The front goes to a program with a front rule, or from it to anything else. No foreground
-// window at all (between two windows) changes nothing.
-void Watcher::foregroundMoved() {
-    const DWORD now = foregroundProcess();
-    if (!now || now == frontProcess_)
-        return;
-    Watched* front = watchedProcess(now);
-    if (front && front->rule.when != When::Front)
-        front = nullptr;
-    if (!front && !frontProcess_)
-        return;
-    if (frontProcess_) {
-        Watched* left = watchedProcess(frontProcess_);
-        switcher_.release(frontProcess_);
-        frontProcess_ = 0;
-        if (!front && left)
-            tell(fileNameOf(left->path), L"left the front");
-    }
-    if (front) {
-        frontProcess_ = now;
-        switcher_.claim(now, front->rule.command, front->rule.offAfter);
-        tell(fileNameOf(front->path), L"came to the front");
-    }
+    tellAll();
 }
 
 void Watcher::updatePolling() {
-    const bool needed = !foregroundEventsCome_ &&
-                        std::any_of(watched_.begin(), watched_.end(),
-                                    [](const auto& w) { return w.rule.when == When::Front; });
+    const bool needed = !foregroundEventsCome_ && watching_.frontRuleRunning();
     if (needed == polling_)
         return;
     polling_ = needed;
@@ -246,6 +190,7 @@ void Watcher::updatePolling() {
         KillTimer(window_, pollTimer);
 }
 
-void Watcher::tell(const std::wstring& program, const wchar_t* what) {
-    changed_(program + L" " + what, switcher_.decide());
+void Watcher::tellAll() {
+    for (const Watching::Told& told : watching_.takeTold())
+        changed_(told.what, told.command);
 }

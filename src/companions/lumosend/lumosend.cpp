@@ -4,6 +4,7 @@
 
 #include "client/commands.h"
 #include "client/controller_client.h"
+#include "common/handle.h"
 
 #include <windows.h>
 
@@ -180,12 +181,11 @@ std::optional<DWORD> runProgram(const std::vector<std::wstring>& program) {
                      GetLastError());
         return std::nullopt;
     }
+    const Handle thread(started.hThread), process(started.hProcess);
     SetConsoleCtrlHandler(outlastControlKeys, TRUE);
-    WaitForSingleObject(started.hProcess, INFINITE);
+    WaitForSingleObject(process.get(), INFINITE);
     DWORD exitCode = 0;
-    GetExitCodeProcess(started.hProcess, &exitCode);
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+    GetExitCodeProcess(process.get(), &exitCode);
     return exitCode;
 }
 

@@ -1,9 +1,9 @@
 #include "lumowatch/check_system.h"
 
-#include "app/main_window.h"
+#include "common/com_ptr.h"
+#include "common/names.h"
 #include "client/controller_client.h"
 #include "lumowatch/check_verdict.h"
-#include "server/com_ptr.h"
 
 #include <windows.h>
 
@@ -123,7 +123,7 @@ CheckFacts gatherFacts() {
     facts.colourSpace = primaryColourSpace();
     facts.gamma = primaryGammaRamp();
     facts.notificationState = notificationState();
-    facts.controllerRunning = FindWindowA(mainWindowClassName, nullptr) != nullptr;
+    facts.controllerRunning = FindWindowA(controllerWindowClass, nullptr) != nullptr;
     {
         const ComApartment apartment;
         facts.serverRegistered = controllerClassRegistered();

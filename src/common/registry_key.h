@@ -16,6 +16,11 @@ class RegistryKey {
         status_ = RegOpenKeyExA(parent, path, 0, access, &handle_);
         return status_ == ERROR_SUCCESS;
     }
+    bool open(HKEY parent, const wchar_t* path, REGSAM access) {
+        close();
+        status_ = RegOpenKeyExW(parent, path, 0, access, &handle_);
+        return status_ == ERROR_SUCCESS;
+    }
 
     // Opens or creates a non-volatile key; true on success. disposition may be null.
     bool create(HKEY parent, const char* path, REGSAM access, DWORD* disposition = nullptr) {
@@ -23,6 +28,12 @@ class RegistryKey {
         char emptyClass[] = "";
         status_ = RegCreateKeyExA(parent, path, 0, emptyClass, REG_OPTION_NON_VOLATILE, access,
                                   nullptr, &handle_, disposition);
+        return status_ == ERROR_SUCCESS;
+    }
+    bool create(HKEY parent, const wchar_t* path, REGSAM access) {
+        close();
+        status_ = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                  nullptr, &handle_, nullptr);
         return status_ == ERROR_SUCCESS;
     }
 
