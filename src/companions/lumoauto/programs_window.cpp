@@ -151,7 +151,8 @@ void OnSent(LPARAM result) {
         break;
     case SendOutcome::NotRegistered:
         setStatus(sent + L" not sent at " + timeNow() +
-                  L": the Lumo Controller is not registered (ZEZIZER.exe /RegServer)");
+                  L": the Lumo Controller is not registered (ZEZIZER.exe /RegServerPerUser, or "
+                  L"/RegServer as an administrator)");
         break;
     case SendOutcome::Unreachable:
         setStatus(sent + L" not sent at " + timeNow() +

@@ -122,8 +122,10 @@ std::vector<std::string> changesNeeded(const CheckFacts& facts) {
         changes.push_back("The controller does not run: start the Lumo Controller "
                           "(ZEZIZER.exe); its hot-keys and menus act only while it runs.");
     if (!facts.serverRegistered)
-        changes.push_back("The controller's automation class is not registered, so programs "
-                          "cannot send codes: run ZEZIZER.exe /RegServer or install it again.");
+        changes.push_back(
+            "The controller's automation class is not registered, so programs "
+            "cannot send codes: run ZEZIZER.exe /RegServerPerUser (or /RegServer as an "
+            "administrator) or install it again.");
     else if (facts.serverAnswers == false)
         changes.push_back("The controller does not answer programs: end it from its menu and "
                           "start it again.");
