@@ -36,9 +36,10 @@ void onPaint(HWND window) {
 // screen, its region the code's rows across the new width, and it stays a whole second from the
 // last change, as the monitor's resync may have eaten part of the second before it.
 void onDisplayChange(HWND window) {
+    // The region first: the window is never seen at its new size showing more than its rows.
     const int width = GetSystemMetrics(SM_CXSCREEN);
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, width, GetSystemMetrics(SM_CYSCREEN), SWP_NOACTIVATE);
     limitWindowToCodeRows(window, codeOfWindow(window), width);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, width, GetSystemMetrics(SM_CYSCREEN), SWP_NOACTIVATE);
     SetTimer(window, codeWindowTimerId, codeWindowLifetimeMs, nullptr);
 }
 

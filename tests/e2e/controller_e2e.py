@@ -481,6 +481,9 @@ class HotKeys(ControllerTest):
                         "the code is not across the new width")
         self.assertEqual(front.read_line(5), "gone foreground=front")
         self.assertGreaterEqual(time.monotonic() - changed, 1.0, "gone within the second")
+        # The next case needs the desktop back at its size with the icon in its place.
+        mode.end()
+        self.assertTrue(open_desktop(30), "the desktop did not come back from 800x600")
 
     def test_a_hot_key_held_by_another_program_stays_its_and_the_others_still_work(self):
         self.store_matching()
