@@ -42,8 +42,9 @@ std::string wineVersion() {
 }
 
 bool hasInteractiveDesktop() {
-    DWORD session = 0;
-    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session) || session == 0)
+    // Services run in terminal-services id 0, which no user sees.
+    DWORD terminalSessionId = 0;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &terminalSessionId) || terminalSessionId == 0)
         return false;
     USEROBJECTFLAGS station{};
     if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &station, sizeof(station),

@@ -14,7 +14,7 @@ bool runsElevated();
 // The Wine version when the programs run under Wine, else empty.
 std::string wineVersion();
 // True when what this process draws reaches a screen that takes the user's input: not in a
-// service's session 0, on a window station that is not visible, or while another desktop (a
+// service's hidden desktop, on a window station that is not visible, or while another desktop (a
 // locked workstation's, a consent prompt's) has the input. The screen read back there is blank.
 bool hasInteractiveDesktop();
 

@@ -66,7 +66,7 @@ std::string fullScreenText(const std::optional<int>& state) {
     if (*state == notificationDirect3D)
         return "one runs now";
     if (*state == notificationNotPresent)
-        return "none (screen locked, screen saver or another user's session)";
+        return "none (screen locked, screen saver or another user logged on)";
     return "none";
 }
 
@@ -116,8 +116,8 @@ std::vector<std::string> changesNeeded(const CheckFacts& facts) {
         changes.push_back("A full-screen Direct3D program runs: switch before it goes full "
                           "screen (lumoauto does) or play borderless or windowed.");
     if (facts.notificationState == notificationNotPresent)
-        changes.push_back("The desktop is not shown (locked, screen saver or another user's "
-                          "session): codes show once the user's desktop is back.");
+        changes.push_back("The desktop is not shown (locked, screen saver or another user logged "
+                          "on): codes show once the user's desktop is back.");
     if (!facts.controllerRunning)
         changes.push_back("The controller does not run: start the Lumo Controller "
                           "(ZEZIZER.exe); its hot-keys and menus act only while it runs.");
