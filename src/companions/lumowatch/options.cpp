@@ -5,18 +5,19 @@
 #include <string_view>
 
 const char usageText[] =
-    "usage: lumowatch [--once] [--timeout MS] [--json] [--help]\n"
+    "usage: lumowatch [--once] [--timeout MS] [--json] [-h | --help | /?]\n"
     "\n"
     "Watches the top rows of the primary screen for the display codes of the Lumo Controller\n"
     "and prints one line for every code when it disappears: when it appeared (ms since\n"
     "lumowatch started), its command, how long it stayed on screen, and whether it was exact\n"
     "or damaged and how. It only reads the screen.\n"
     "\n"
-    "  --once        wait for the next code; exit with its command number when it disappears\n"
-    "                (-1 when its command cannot be told), 0 when the time is up first\n"
-    "  --timeout MS  stop after MS milliseconds\n"
-    "  --json        one JSON object a line instead of text\n"
-    "  --help        show this text\n";
+    "  --once          wait for the next code; exit with its command number when it\n"
+    "                  disappears (-1 when its command cannot be told), 0 when the time is up\n"
+    "                  first\n"
+    "  --timeout MS    stop after MS milliseconds\n"
+    "  --json          one JSON object a line instead of text\n"
+    "  -h, --help, /?  show this text\n";
 
 namespace {
 
@@ -37,7 +38,7 @@ bool parseOptions(std::span<char* const> arguments, WatchOptions& options, std::
             options.once = true;
         } else if (argument == "--json") {
             options.json = true;
-        } else if (argument == "--help") {
+        } else if (argument == "--help" || argument == "-h" || argument == "/?") {
             options.help = true;
         } else if (argument == "--timeout") {
             uint32_t value = 0;
