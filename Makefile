@@ -75,8 +75,8 @@ clean:
 reproduce:
 	tools/reproduce
 
-# The long reliability runs: 10,000 random settings states, the hostile-input tests and 4 clients
-# with 2,500 calls each.
-stress: build
-	ZEZIZER_FUZZ_ITERATIONS=10000 ZEZIZER_STRESS_CALLS=2500 tools/run-tests $(BUILD) -V \
-		-R 'settings_fuzz_test|bad_input_test|load_stress'
+# The long reliability runs: 10,000 random settings states, the hostile-input tests, 4 clients
+# with 2,500 calls each, and the Windows test kit run whole under cmd.
+stress: build dist wintest
+	ZEZIZER_FUZZ_ITERATIONS=10000 ZEZIZER_STRESS_CALLS=2500 ZEZIZER_KIT_WHOLE=1 \
+		tools/run-tests $(BUILD) -V -R 'settings_fuzz_test|bad_input_test|load_stress|windows_kit'

@@ -16,7 +16,6 @@ from wine_desktop import *  # noqa: E402,F403
 SHOTS = sys.argv[1]
 COMMANDS = ("stereo-normal", "stereo-reverse", "stereo-resync", "stereo-on", "lcd1", "lcd2",
             "lcd-off", "stereo-off")
-MARGIN = 8
 DIALOGS = ("Lumo Controller Properties", "Normal Interleaved Mode", "About Lumo Controller")
 INSTALLER = "Vorn Controller Setup"
 MANY_COLOURS = 32
@@ -27,18 +26,18 @@ def fail(text):
 
 
 def shoot(screen, name, around=None):
-    """The whole desktop as NAME.png and, given a rectangle of the X screen, that part with a
-    small margin as NAME-crop.png; taken once no code covers the screen (Properties and the test
-    send one as they open)."""
+    """The whole desktop as NAME.png and, given a rectangle of the X screen, that part alone, the
+    window's own frame and nothing around it, as NAME-crop.png; taken once no code covers the
+    screen (Properties and the test send one as they open)."""
     if not wait_until(lambda: screen.code_rows()[0] != "R", 5):
         fail("a code stays on the screen")
     screen.grab(0, 0, DESKTOP_WIDTH, DESKTOP_HEIGHT, os.path.join(SHOTS, name + ".png"))
     if around:
         x, y, width, height = around
-        left = max(x - screen.x - MARGIN, 0)
-        top = max(y - screen.y - MARGIN, 0)
-        width = min(width + 2 * MARGIN, DESKTOP_WIDTH - left)
-        height = min(height + 2 * MARGIN, DESKTOP_HEIGHT - top)
+        left = max(x - screen.x, 0)
+        top = max(y - screen.y, 0)
+        width = min(width, DESKTOP_WIDTH - left)
+        height = min(height, DESKTOP_HEIGHT - top)
         screen.grab(left, top, width, height, os.path.join(SHOTS, name + "-crop.png"))
     print(f"demo: {name}.png")
 

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
+#include "app/start_up_marks.h"
 #include "code/controller_state.h"
 #include "resource.h"
 #include "server/server_classes.h"
@@ -51,12 +52,14 @@ bool openMainWindow() {
         reportError(controller.lastError);
         return false;
     }
+    markStartUp(startUpMarkWindowClass);
     controller.mainWindow = createMainWindow();
     if (!controller.mainWindow) {
         controller.lastError = ErrorCreateMainWindow;
         reportError(controller.lastError);
         return false;
     }
+    markStartUp(startUpMarkMainWindow);
     return true;
 }
 
@@ -86,6 +89,7 @@ bool runController() {
     // Without the monitor or the class object the controller runs on without its server.
     startShutdownMonitor();
     registerClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
+    markStartUp(startUpMarkClassObject);
     const InstanceClaim claim;
     if (claim.held() && !controllerAlreadyRuns()) {
         if (!openMainWindow())
@@ -100,9 +104,11 @@ bool runController() {
 } // namespace
 
 int runApplication(HINSTANCE instance) {
+    markStartUp(startUpMarkEntry);
     controller.moduleInstance = instance;
     const char* commandLine = GetCommandLineA();
     CoInitialize(nullptr);
+    markStartUp(startUpMarkApartment);
     initServerModule(instance, serverClasses(), LIBID_ZEZIZERLib);
 
     int exitCode = 0;

@@ -3,6 +3,7 @@
 #include "app/exit_sequence.h"
 #include "app/hot_keys.h"
 #include "app/menu_ids.h"
+#include "app/start_up_marks.h"
 #include "app/tray_icon.h"
 #include "app/tray_menu.h"
 #include "code/commands.h"
@@ -24,6 +25,7 @@ constexpr UINT_PTR leftClickMenuTimerId = 50003;
 LRESULT onCreate(HWND window) {
     allowTaskbarCreatedMessage(window);
     showTrayIcon(window);
+    markStartUp(startUpMarkTrayIcon);
     makeVersionText();
     if (!loadOrResetSettings())
         reportError(controller.lastError);

@@ -73,10 +73,9 @@ class ControllerTest(unittest.TestCase):
         numbers = {"Active": 0, "Reverse": 0, "Tested": 0, "Hardware": 0, "Mode": 0,
                    "LCD Mode": 0, "Hot-Key 1": 0x279, "Hot-Key 2": 0x27A, "Hot-Key 3": 0x27B}
         numbers.update(changes or {})
-        for name, value in numbers.items():
-            key = CONTROLLER_KEY if name in ("Active", "Reverse", "Tested") else SETTINGS_KEY
-            store_number(key, name, value)
-        store_text(CONTROLLER_KEY, "Version", version)
+        values = {(CONTROLLER_KEY if name in ("Active", "Reverse", "Tested") else SETTINGS_KEY,
+                   name): value for name, value in numbers.items()}
+        store_values({**values, (CONTROLLER_KEY, "Version"): version})
 
     def start(self):
         self.controller = Controller()
@@ -924,4 +923,4 @@ class SwitchByProgram(ControllerTest):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v", *sys.argv[2:]])
+    run_suite([sys.argv[0], *sys.argv[2:]])

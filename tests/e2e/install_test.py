@@ -316,4 +316,4 @@ class DocumentLinks(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    run_suite(sys.argv)

@@ -10,8 +10,10 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
+import unittest
 
 BUILD = os.path.abspath(os.environ["ZEZIZER_BUILD_DIR"])
 CONTROLLER = os.path.join(BUILD, "ZEZIZER.exe")
@@ -81,6 +83,35 @@ def wait_until(condition, timeout, interval=0.05):
         time.sleep(interval)
 
 
+class TimedResult(unittest.TextTestResult):
+    """unittest's result with each case's time, as ctest gives each program's."""
+
+    def __init__(self, *arguments, **keywords):
+        super().__init__(*arguments, **keywords)
+        self.times = []
+
+    def startTest(self, test):
+        self.started = time.monotonic()
+        super().startTest(test)
+
+    def stopTest(self, test):
+        super().stopTest(test)
+        self.times.append((time.monotonic() - self.started, test.id().split(".", 1)[-1]))
+
+
+def run_suite(argv):
+    """unittest's main (-k PATTERN, or ZEZIZER_TEST_CASES=PATTERN through ctest, runs the matching
+    cases); the slowest cases are listed at the end. Exits with the result."""
+    if os.environ.get("ZEZIZER_TEST_CASES"):
+        argv = [*argv, "-k", os.environ["ZEZIZER_TEST_CASES"]]
+    runner = unittest.TextTestRunner(resultclass=TimedResult, verbosity=2)
+    result = unittest.main(argv=argv, testRunner=runner, exit=False).result
+    print("slowest cases:", file=sys.stderr)
+    for seconds, name in sorted(result.times, reverse=True)[:10]:
+        print(f"  {seconds:6.1f} s  {name}", file=sys.stderr)
+    sys.exit(not result.wasSuccessful())
+
+
 # --- the registry of the prefix -------------------------------------------------------------
 
 def stored(key, view=None):
@@ -102,6 +133,31 @@ def store_number(key, name, value):
 
 def store_text(key, name, text):
     run("wine", "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", text, "/f")
+
+
+def store_values(values):
+    """Several values in one run of reg import, where each store_number or store_text is a Wine
+    process of its own: {(key, name): value}, a number as REG_DWORD, a text as REG_SZ."""
+    lines = ["REGEDIT4", ""]
+    for key in dict.fromkeys(key for key, _ in values):
+        lines.append("[" + key.replace("HKCU\\", "HKEY_CURRENT_USER\\", 1) + "]")
+        for (in_key, name), value in values.items():
+            if in_key != key:
+                continue
+            if isinstance(value, int):
+                data = f"dword:{value:08x}"
+            else:
+                data = '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+            lines.append(f'"{name}"={data}')
+        lines.append("")
+    name = f"zezizer-values-{os.getpid()}.reg"
+    path = os.path.join(os.environ["WINEPREFIX"], "drive_c", name)
+    with open(path, "w", newline="\r\n") as file:
+        file.write("\n".join(lines) + "\n")
+    try:
+        run("wine", "reg", "import", "C:\\" + name)
+    finally:
+        os.remove(path)
 
 
 def delete_settings():

@@ -302,6 +302,8 @@ TEST(LumoautoCommandLine, OptionsMakeOneActionAndWhatDoesNotFitIsRefused) {
     EXPECT_EQ(std::make_tuple(add.action, add.program, add.command->value, add.when, add.keepOn),
               std::make_tuple(Action::Add, std::wstring(L"Game.exe"), resync, When::Front, true));
     EXPECT_TRUE(parsed({L"--list", L"--json"}).json);
+    for (const wchar_t* help : {L"-h", L"--help", L"/?"})
+        EXPECT_EQ(parsed({help}).action, Action::Help);
     std::string problem;
     for (const auto& [words, said] : std::vector<std::pair<std::vector<std::wstring>, const char*>>{
              {{L"--add", L"Game.exe"}, "--add needs --command"},

@@ -202,4 +202,13 @@ TEST(LumowatchCheck, TellsARampThatChangesTheCodesColoursFromOneThatLetsThemPass
     EXPECT_EQ(rampShape(ramp), RampShape::EndsChanged);
 }
 
+TEST(Lumowatch, TakesTheCompanionsHelpSwitches) {
+    for (const char* arguments : {"-h", "--help", "/?"}) {
+        Lumowatch watch(arguments);
+        ASSERT_TRUE(watch.started());
+        EXPECT_EQ(watch.waitForExit(), 0u) << arguments;
+        EXPECT_EQ(watch.output().find("usage: lumowatch"), 0u) << arguments;
+    }
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 // (tools/bench/run) when the controller idles, so that it can count wake-ups from the Linux side.
 
 #include "baselines.h"
+#include "start_phases.h"
 #include "statistics.h"
 
 #include "decoder/code_decoder.h"
@@ -20,6 +21,7 @@
 
 #include <objbase.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -66,6 +68,7 @@ constexpr int32_t stereoOff = 1000;
 constexpr char nothingListedStatus[] = "No program is listed";
 constexpr int switchRepetitions = 24;
 constexpr DWORD switchTimeoutMs = 5000;
+constexpr double switchGoalMs = 1500;
 
 std::string besideBuild(const char* name) {
     const std::string controller = controllerPath();
@@ -245,11 +248,19 @@ class FloorProgram {
     HWND window_ = nullptr;
 };
 
+constexpr double startOverBaselineGoalMs = 50;
+
+// The start-up goal holds at the median.
+Verdict startVerdict(const Summary& figure, const Summary& baseline) {
+    return verdictOf(figure.count && figure.median - baseline.median <= startOverBaselineGoalMs);
+}
+
 void printOverBaseline(const std::string& measure, const Summary& figure, const Summary& baseline) {
     char text[96];
     std::snprintf(text, sizeof(text), "%+.1f / %+.1f ms", figure.median - baseline.median,
                   figure.p95 - baseline.p95);
-    printValueRow(measure + " over the baseline (median / p95)", text, "<= +50 ms");
+    printValueRow(measure + " over the baseline (median / p95)", text, "median <= +50 ms",
+                  startVerdict(figure, baseline));
 }
 
 // While the class is registered, a CoCreateInstance that comes before the class object would have
@@ -265,12 +276,12 @@ void reportStart() {
     const Summary baseline = summarize(figures.baseline);
     const Summary ready = summarize(figures.toReady);
     const Summary toClass = summarize(figures.toClass);
-    const std::string goal = "baseline + 50 ms";
+    const std::string goal = "median <= baseline + 50 ms";
     printSummaryRow("Start to tray icon added and message loop idle (WaitForInputIdle), ms", ready,
-                    &baseline, goal);
+                    &baseline, goal, startVerdict(ready, baseline));
     printOverBaseline("Start to tray icon added", ready, baseline);
     printSummaryRow("Start to class object answering (CoCreateInstance succeeds), ms", toClass,
-                    &baseline, goal);
+                    &baseline, goal, startVerdict(toClass, baseline));
     printOverBaseline("Start to class object answering", toClass, baseline);
 }
 
@@ -340,24 +351,26 @@ void measureFrameRound(CodeOnScreen& screen, FramePath& path, int round) {
 }
 
 const char floorGoal[] = "p95 <= 1.2 x the floor's p95";
+constexpr double floorGoalRatio = 1.2;
 
 // floor: null for the floor itself.
 void printFrameRows(const FramePath& path, const Summary* floor, const std::string& goal) {
     if (path.toFirstFrame.empty()) {
         printValueRow(path.name + " to first frame", "no code appeared within 2 s (not handled)",
-                      goal);
+                      goal, floor ? Verdict::Missed : Verdict::None);
         return;
     }
     const Summary first = summarize(path.toFirstFrame);
     const std::string missed =
         path.misses ? " (" + std::to_string(path.misses) + " not seen within 2 s)" : "";
     printSummaryRow(path.name + " to first frame with the full code" + missed + ", ms", first,
-                    floor, goal);
+                    floor, goal,
+                    floor ? verdictOf(first.p95 <= floorGoalRatio * floor->p95) : Verdict::None);
     char frames[160];
     std::snprintf(frames, sizeof(frames), "%.2f / %.2f / %.2f frames", first.median / frameMs,
                   first.p95 / frameMs, first.max / frameMs);
     printValueRow(path.name + " to first frame, in 60 Hz frames (median / p95 / max)", frames,
-                  "p95 <= 1 frame");
+                  "p95 <= 1 frame", verdictOf(first.p95 <= frameMs));
 }
 
 // The floor comes first: every path is set beside it.
@@ -390,15 +403,18 @@ void reportCodeVisible(CodeOnScreen& screen, DispatchClient& lumoCode, DISPID se
     const double pollMs = (nowMs() - start) / static_cast<double>(screen.polls() - pollsBefore);
     char goal[64];
     std::snprintf(goal, sizeof(goal), "1000 ms +- 16.7 ms (one poll: %.2f ms)", pollMs);
-    printSummaryRow("Code visible (first to last poll showing it), ms", summarize(visible), nullptr,
-                    goal);
+    const Summary shown = summarize(visible);
+    const auto withinAFrame = [](double ms) { return std::abs(ms - 1000.0) <= frameMs; };
+    printSummaryRow(
+        "Code visible (first to last poll showing it), ms", shown, nullptr, goal,
+        verdictOf(shown.count && withinAFrame(shown.median) && withinAFrame(shown.p95)));
 }
 
 // The settings save that every command does before its window, timed in this process against the
 // same registry: the stored values read once and written back unchanged, both keys, every field.
 void reportSettingsSave() {
     if (!loadSettings()) {
-        printValueRow("Settings save", "the stored settings could not be read", "-");
+        printValueRow("Settings save", "the stored settings could not be read", "-", Verdict::None);
         return;
     }
     std::vector<double> saves;
@@ -409,7 +425,7 @@ void reportSettingsSave() {
         saves.push_back(nowMs() - before);
     }
     printSummaryRow("Settings save (both keys, every field), in the bench's own process, ms",
-                    summarize(saves), nullptr, "-");
+                    summarize(saves), nullptr, "-", Verdict::None);
 }
 
 void pressHotKey1() {
@@ -507,11 +523,18 @@ bool codeWindowLeft() {
 // Wine answers GetGuiResources with 0 and the memory counters of another process with 0: the
 // driver reads the memory from /proc when it sees the marker, and the window count stands in
 // for the USER objects.
+// The first call takes the figure after start that the later ones are held to.
 void reportFootprint(const std::string& when, DWORD processId) {
+    static int afterStart = -1;
     std::printf("# footprint %s\n", when.c_str());
     std::fflush(stdout);
-    printValueRow("Controller top-level windows " + when,
-                  std::to_string(topLevelWindowCount(processId)), "back to the figure after start");
+    const int windows = topLevelWindowCount(processId);
+    const bool first = afterStart < 0;
+    if (first)
+        afterStart = windows;
+    printValueRow("Controller top-level windows " + when, std::to_string(windows),
+                  first ? "-" : "back to the figure after start",
+                  first ? Verdict::None : verdictOf(windows <= afterStart));
     Sleep(driverSamplesMs);
 }
 
@@ -523,31 +546,43 @@ void reportCodeWindowsDrain(const std::string& burst, DWORD controllerId) {
     const int left = topLevelWindowCount(controllerId);
     const double lastCall = nowMs();
     const bool gone = waitUntil([] { return !codeWindowLeft(); }, windowsCloseTimeoutMs);
+    const double goneMs = nowMs() - lastCall;
     char text[160];
     if (gone)
         std::snprintf(text, sizeof(text), "%d open at the last call, all gone %.0f ms later", left,
-                      nowMs() - lastCall);
+                      goneMs);
     else
         std::snprintf(text, sizeof(text), "%d open at the last call, %d after %lu ms", left,
                       topLevelWindowCount(controllerId), windowsCloseTimeoutMs);
+    // A code's second, with one frame for the look that sees it gone.
     printValueRow("Controller top-level windows after " + burst, text,
-                  "no code window 1 s after the last call");
+                  "no code window 1 s (+ 1 frame) after the last call",
+                  verdictOf(gone && goneMs <= 1000.0 + frameMs));
+}
+
+// Round trips are held to twice the empty server's at the median and at p95.
+Verdict roundTripVerdict(const Summary& figure, const Summary& baseline) {
+    return verdictOf(figure.count && baseline.count && figure.median <= 2 * baseline.median &&
+                     figure.p95 <= 2 * baseline.p95);
 }
 
 void reportCalls(DispatchClient& lumoCode, DWORD controllerId) {
     const Calls baseline = measureEmptyServerCalls();
     const Summary baselineSummary = summarize(baseline.roundTrips);
+    const Summary reads = summarize(measurePropertyReads(lumoCode, L"DisplayCode").roundTrips);
     printSummaryRow("DisplayCode read round trip (the server's way in and out, no command), ms",
-                    summarize(measurePropertyReads(lumoCode, L"DisplayCode").roundTrips),
-                    &baselineSummary, "<= 2 x baseline");
+                    reads, &baselineSummary, "<= 2 x baseline",
+                    roundTripVerdict(reads, baselineSummary));
     const Calls sendCode = measureMethodCalls(lumoCode, L"SendCode");
-    printSummaryRow("SendCode round trip (Invoke, 1000 calls in a row), ms",
-                    summarize(sendCode.roundTrips), &baselineSummary, "<= 2 x baseline");
+    const Summary sends = summarize(sendCode.roundTrips);
+    printSummaryRow("SendCode round trip (Invoke, 1000 calls in a row), ms", sends,
+                    &baselineSummary, "<= 2 x baseline", roundTripVerdict(sends, baselineSummary));
+    const double rate = baseline.perSecond > 0 ? sendCode.perSecond / baseline.perSecond : 0.0;
     char text[160];
     std::snprintf(text, sizeof(text), "%.0f (baseline %.0f, ratio %.2f)", sendCode.perSecond,
-                  baseline.perSecond,
-                  baseline.perSecond > 0 ? sendCode.perSecond / baseline.perSecond : 0.0);
-    printValueRow("SendCode sustained calls per second", text, ">= 0.5 x baseline");
+                  baseline.perSecond, rate);
+    printValueRow("SendCode sustained calls per second", text, ">= 0.5 x baseline",
+                  verdictOf(rate >= 0.5));
     reportCodeWindowsDrain("1000 calls in a row", controllerId);
     reportFootprint("after 1000 more commands, code windows gone", controllerId);
     // A second burst tells a leak (grows again) from memory the heap keeps for reuse (stays).
@@ -661,14 +696,21 @@ void printSwitchRows(const SwitchFigures& figures) {
                                          std::to_string(switchRepetitions - figures.toCode.size()) +
                                          " not seen within 5 s)"
                                    : "";
+    // Every round within the goal: all seen, the p95 within.
+    const auto switchVerdict = [](const Summary& figure) {
+        return verdictOf(figure.count == static_cast<size_t>(switchRepetitions) &&
+                         figure.p95 <= switchGoalMs);
+    };
+    const Summary toCode = summarize(figures.toCode);
+    const Summary toOff = summarize(figures.toOff);
     printSummaryRow("lumoauto: listed program started (CreateProcess) to its code in full" +
                         missed + ", ms",
-                    summarize(figures.toCode), nullptr, "<= 1500 ms");
+                    toCode, nullptr, "p95 <= 1500 ms", switchVerdict(toCode));
     printSummaryRow(
         "lumoauto: the listed program's first window (seen by FindWindow) to its code, ms",
-        summarize(figures.windowToCode), nullptr, "-");
+        summarize(figures.windowToCode), nullptr, "-", Verdict::None);
     printSummaryRow("lumoauto: listed program killed (TerminateProcess) to the stereo-off code, ms",
-                    summarize(figures.toOff), nullptr, "<= 1500 ms");
+                    toOff, nullptr, "p95 <= 1500 ms", switchVerdict(toOff));
 }
 
 // A listed program runs for the driver's sample, its code gone by then.
@@ -689,23 +731,25 @@ void reportSwitchByProgram() {
         std::string("--add ") + trivialWindowProgram + " --command stereo-reverse";
     ControllerProcess controller;
     if (!controller.waitForMainWindow(startTimeoutMs)) {
-        printValueRow("lumoauto", "the controller did not come up", "-");
+        printValueRow("lumoauto", "the controller did not come up", "-", Verdict::None);
         return;
     }
     ChildProcess lumoauto(commandLineOf(besideBuild("lumoauto.exe"), "--background"));
     // Its window is found before it has read the rules; its status line says when it has.
     if (!waitUntil([] { return !lumoautoStatus().empty(); }, startTimeoutMs)) {
-        printValueRow("lumoauto", "did not start", "-");
+        printValueRow("lumoauto", "did not start", "-", Verdict::None);
         return;
     }
-    printValueRow("lumoauto with nothing listed: its status line", lumoautoStatus(),
-                  "no hook: nothing is watched");
+    const std::string status = lumoautoStatus();
+    printValueRow("lumoauto with nothing listed: its status line", status,
+                  "no hook: nothing is watched",
+                  verdictOf(status.rfind(nothingListedStatus, 0) == 0));
     sampleLumoautoWhileWindowsCome("idle nothing listed, windows made meanwhile",
                                    idleMs + idleMarginMs);
     if (!runLumoauto(rule) ||
         !waitUntil([] { return lumoautoStatus().rfind(nothingListedStatus, 0) != 0; },
                    startTimeoutMs)) {
-        printValueRow("lumoauto", "the rule was not stored or not taken", "-");
+        printValueRow("lumoauto", "the rule was not stored or not taken", "-", Verdict::None);
         return;
     }
     sampleLumoautoForTheDriver("idle nothing listed running", idleMs + idleMarginMs);
@@ -776,7 +820,7 @@ bool reportCodeFrames(DispatchClient& lumoCode, HWND mainWindow, DWORD controlle
     reportFramePaths(screen, paths);
     printSummaryRow(
         "SendCode call returns (settings saved, code window opened inside the call), ms",
-        summarize(paths[sendCodePath].triggerReturns), nullptr, "-");
+        summarize(paths[sendCodePath].triggerReturns), nullptr, "-", Verdict::None);
     reportSettingsSave();
     reportCodeVisible(screen, lumoCode, *sendCode);
     // A window that no longer shows may still be on its way out.
@@ -792,6 +836,7 @@ int runBenchmark() {
         return 0;
     }
     reportStart();
+    reportStartPhases();
     if (hasSwitch(startUpOnlySwitch))
         return 0;
     {

@@ -39,17 +39,29 @@ double ratio(double figure, double baseline) {
     return baseline > 0 ? figure / baseline : 0.0;
 }
 
+const char* verdictText(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Met:
+        return "met";
+    case Verdict::Missed:
+        return "missed";
+    case Verdict::None:
+        break;
+    }
+    return "-";
+}
+
 } // namespace
 
 void printTableHeader() {
     std::printf(
         "| Measure | median | p95 | max | n | baseline median / p95 / max | ratio (median / "
-        "p95) | goal |\n");
-    std::printf("|---|---|---|---|---|---|---|---|\n");
+        "p95) | goal | met |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|\n");
 }
 
 void printSummaryRow(const std::string& measure, const Summary& figure, const Summary* baseline,
-                     const std::string& goal) {
+                     const std::string& goal, Verdict verdict) {
     std::printf("| %s | %.2f | %.2f | %.2f | %zu | ", measure.c_str(), figure.median, figure.p95,
                 figure.max, figure.count);
     if (baseline && baseline->count)
@@ -58,12 +70,13 @@ void printSummaryRow(const std::string& measure, const Summary& figure, const Su
                     ratio(figure.p95, baseline->p95));
     else
         std::printf("- | - | ");
-    std::printf("%s |\n", goal.c_str());
+    std::printf("%s | %s |\n", goal.c_str(), verdictText(verdict));
     std::fflush(stdout);
 }
 
-void printValueRow(const std::string& measure, const std::string& value, const std::string& goal) {
-    std::printf("| %s | %s | - | - | 1 | - | - | %s |\n", measure.c_str(), value.c_str(),
-                goal.c_str());
+void printValueRow(const std::string& measure, const std::string& value, const std::string& goal,
+                   Verdict verdict) {
+    std::printf("| %s | %s | - | - | 1 | - | - | %s | %s |\n", measure.c_str(), value.c_str(),
+                goal.c_str(), verdictText(verdict));
     std::fflush(stdout);
 }

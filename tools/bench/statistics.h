@@ -17,10 +17,18 @@ Summary summarize(std::vector<double> samples);
 // Milliseconds since an arbitrary start, from the performance counter.
 double nowMs();
 
-// One line of the table: "| measure | median | p95 | max | n | baseline... | ratios | goal |", the
-// ratios those of the medians and of the p95s.
+// Whether a row's figure meets its goal; None for a row without a goal.
+enum class Verdict { None, Met, Missed };
+
+inline Verdict verdictOf(bool met) {
+    return met ? Verdict::Met : Verdict::Missed;
+}
+
+// One line of the table: "| measure | median | p95 | max | n | baseline... | ratios | goal | met
+// |", the ratios those of the medians and of the p95s.
 void printSummaryRow(const std::string& measure, const Summary& figure, const Summary* baseline,
-                     const std::string& goal);
+                     const std::string& goal, Verdict verdict);
 // A line with one value where a distribution does not apply.
-void printValueRow(const std::string& measure, const std::string& value, const std::string& goal);
+void printValueRow(const std::string& measure, const std::string& value, const std::string& goal,
+                   Verdict verdict);
 void printTableHeader();

@@ -25,7 +25,7 @@ const char usageText[] =
     "  --keep-on         leave stereo on afterwards\n"
     "  --remove PROGRAM  take a program off the list\n"
     "  --list            one line a rule; --json: one JSON object a line\n"
-    "  --help            show this text\n"
+    "  -h, --help, /?    show this text\n"
     "\n"
     "Exit codes: 0 done, 1 the rules cannot be stored, 2 bad arguments.\n";
 
@@ -91,7 +91,7 @@ bool parseWord(const std::vector<std::wstring>& words, size_t& i, Invocation& in
         return setAction(invocation, Action::List, actionSet, problem);
     if (word == L"--background")
         return setAction(invocation, Action::Background, actionSet, problem);
-    if (word == L"--help" || word == L"/?")
+    if (word == L"--help" || word == L"-h" || word == L"/?")
         return setAction(invocation, Action::Help, actionSet, problem);
     problem = "unknown argument \"" + narrow(word) + "\"";
     return false;

@@ -47,7 +47,7 @@ constexpr char usage[] =
     "                  lumosend then exits with the program's exit code\n"
     "  --keep-on       with --run: send nothing when the program ends\n"
     "  --display-code  set the DisplayCode property instead of calling SendCode\n"
-    "  --help          show this text\n"
+    "  -h, --help, /?  show this text\n"
     "\n"
     "Exit codes: 0 sent, 2 bad arguments, 3 ZEZIZER.LumoCode is not registered,\n"
     "4 the controller cannot be reached, 5 the program cannot be started; with --run the\n"

@@ -5,7 +5,7 @@
 #include <string_view>
 
 const char usageText[] =
-    "usage: lumowatch [--once] [--timeout MS] [--json] [--help]\n"
+    "usage: lumowatch [--once] [--timeout MS] [--json] [-h | --help | /?]\n"
     "       lumowatch --check [--json]\n"
     "\n"
     "Watches the top rows of the primary screen for the display codes of the Lumo Controller\n"
@@ -13,15 +13,16 @@ const char usageText[] =
     "lumowatch started), its command, how long it stayed on screen, and whether it was exact\n"
     "or damaged and how. It only reads the screen.\n"
     "\n"
-    "  --once        wait for the next code; exit with its command number when it disappears\n"
-    "                (-1 when its command cannot be told), 0 when the time is up first\n"
-    "  --timeout MS  stop after MS milliseconds\n"
-    "  --check       say whether a code can get through on this machine: the primary\n"
-    "                display's mode, HDR, gamma ramp, a full-screen Direct3D program, the\n"
-    "                controller and its automation server; one line for each thing to change;\n"
-    "                exit 0 when nothing stands in the way, 1 when something does\n"
-    "  --json        one JSON object a line instead of text\n"
-    "  --help        show this text\n";
+    "  --once          wait for the next code; exit with its command number when it\n"
+    "                  disappears (-1 when its command cannot be told), 0 when the time is up\n"
+    "                  first\n"
+    "  --timeout MS    stop after MS milliseconds\n"
+    "  --check         say whether a code can get through on this machine: the primary\n"
+    "                  display's mode, HDR, gamma ramp, a full-screen Direct3D program, the\n"
+    "                  controller and its automation server; one line for each thing to\n"
+    "                  change; exit 0 when nothing stands in the way, 1 when something does\n"
+    "  --json          one JSON object a line instead of text\n"
+    "  -h, --help, /?  show this text\n";
 
 namespace {
 
@@ -44,7 +45,7 @@ bool parseOptions(std::span<char* const> arguments, WatchOptions& options, std::
             options.json = true;
         } else if (argument == "--check") {
             options.check = true;
-        } else if (argument == "--help") {
+        } else if (argument == "--help" || argument == "-h" || argument == "/?") {
             options.help = true;
         } else if (argument == "--timeout") {
             uint32_t value = 0;
