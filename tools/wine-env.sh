@@ -49,6 +49,17 @@ wine_prefix_ensure() { # [with-desktop: yes (default) | no]
     touch "$WINEPREFIX/.zezizer-ready"
 }
 
+# A prefix made by copying a prepared one: seconds, where a wineboot of its own takes half a
+# minute. The copy lands in a scratch folder first, so that one cut short is never taken for a
+# ready prefix. Wine writes its registry files whole (a new file, then renamed), so a prefix whose
+# wineserver runs copies consistently.
+wine_prefix_copy() { # from-prefix
+    [ -f "$WINEPREFIX/.zezizer-ready" ] && return 0
+    [ -f "$1/.zezizer-ready" ] || return 1
+    rm -rf "$WINEPREFIX" "$WINEPREFIX.copying"
+    cp -a "$1" "$WINEPREFIX.copying" && mv "$WINEPREFIX.copying" "$WINEPREFIX"
+}
+
 # Starts Xvfb on a free display when DISPLAY is empty; sets WINE_ENV_XVFB_PID when it did.
 wine_display_ensure() {
     WINE_ENV_XVFB_PID=""

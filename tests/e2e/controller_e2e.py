@@ -61,6 +61,7 @@ class ControllerTest(unittest.TestCase):
             first = Controller()
             try:
                 assert first.wait_ready(), "the controller did not start"
+                assert wait_until(lambda: "Version" in stored(CONTROLLER_KEY), 10), "no Version"
                 ControllerTest.running_version = stored(CONTROLLER_KEY)["Version"]
             finally:
                 first.end()
@@ -78,8 +79,13 @@ class ControllerTest(unittest.TestCase):
         store_values({**values, (CONTROLLER_KEY, "Version"): version})
 
     def start(self):
+        version = self.version()
         self.controller = Controller()
         self.assertTrue(self.controller.wait_ready(), "the controller did not start")
+        # Its window answers from within its creation (the tray icon's call lets sent messages
+        # in), before it writes the settings of a first start or another version: Version tells.
+        self.assertTrue(wait_until(lambda: stored(CONTROLLER_KEY).get("Version") == version, 10),
+                        "the controller did not write its settings")
         self.screen = open_desktop()
         if not self.screen:
             self.fail("no Wine desktop with the tray icon on the X screen")
