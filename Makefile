@@ -10,9 +10,13 @@ SHIPPED := ZEZIZER lumosend lumowatch lumoauto
 
 ifeq ($(OS),Windows_NT)
 CONFIGURE_FLAGS :=
+TEST_CONFIGURE_FLAGS :=
 DEPS :=
 else
 CONFIGURE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-i686.cmake
+# The tested tree runs under Wine: built for i686, or for x86-64 where this machine runs no 32-bit
+# code (tools/wine-arch, asked once the packages are there).
+TEST_CONFIGURE_FLAGS = -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/tools/toolchain-mingw-$$(tools/wine-arch | sed 's/win32/i686/; s/win64/x86_64/').cmake
 DEPS := tools/install-deps $(BUILD)
 endif
 
@@ -32,7 +36,7 @@ deps:
 	$(if $(DEPS),@$(DEPS))
 
 $(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release $(CONFIGURE_FLAGS)
+	cmake -S . -B $(BUILD) -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release $(TEST_CONFIGURE_FLAGS)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j2

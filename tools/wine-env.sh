@@ -3,10 +3,19 @@
 # Sourced, not run. Keeps Wine out of the build itself.
 
 WINE_TIMEOUT=${WINE_TIMEOUT:-300}
+WINE_ENV_SHIMS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64
 
 wine_env_init() { # prefix-folder
     export WINEPREFIX="$1"
-    export WINEARCH=win32
+    WINEARCH=$("$(dirname "${BASH_SOURCE[0]}")/wine-arch")
+    export WINEARCH
+    # Where the 32-bit loader cannot start, Wine's programs go through its 64-bit loader.
+    if [ "$WINEARCH" = win64 ]; then
+        case ":$PATH:" in
+        *":$WINE_ENV_SHIMS:"*) ;;
+        *) export PATH="$WINE_ENV_SHIMS:$PATH" ;;
+        esac
+    fi
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
 }

@@ -22,7 +22,9 @@ constexpr char classesKey[] = "Software\\Classes";
 constexpr wchar_t classesKeyWide[] = L"Software\\Classes\\";
 constexpr wchar_t typeLibraryExtension[] = L".tlb";
 constexpr wchar_t pathSeparators[] = L"\\/:";
+// The platform key under which a type library's path stands, by the library's own system kind.
 constexpr wchar_t win32Platform[] = L"win32";
+constexpr wchar_t win64Platform[] = L"win64";
 constexpr int guidTextSize = 39;
 constexpr int neutralLocaleKeySize = 80;
 
@@ -103,7 +105,8 @@ std::wstring neutralLocaleKey(const TLIBATTR& attributes) {
 // own locale: the path is registered for the neutral locale too.
 HRESULT registerForNeutralLocale(RegistrationScope scope, const TLIBATTR& attributes,
                                  const std::wstring& path) {
-    const std::wstring key = classesKeyWide + neutralLocaleKey(attributes) + L"\\" + win32Platform;
+    const std::wstring key = classesKeyWide + neutralLocaleKey(attributes) + L"\\" +
+                             (attributes.syskind == SYS_WIN64 ? win64Platform : win32Platform);
     const LONG written = RegSetKeyValueW(hiveOf(scope), key.c_str(), nullptr, REG_SZ, path.c_str(),
                                          static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     return HRESULT_FROM_WIN32(written);

@@ -88,9 +88,11 @@ template <size_t N> int readFields(HKEY key, const StoredField (&fields)[N]) {
     return 1;
 }
 
-// The stored "Version", at most versionTextSize bytes, which need not end in a terminator.
+// The stored "Version", at most versionTextSize bytes, which need not end in a terminator. The
+// buffer has one byte more: the system may append a terminator to a text stored without one, and
+// some versions of it refuse the read when there is no room for it.
 struct StoredVersion {
-    char text[versionTextSize];
+    char text[versionTextSize + 1];
     size_t length;
 };
 
@@ -100,7 +102,9 @@ bool readStoredVersion(HKEY key, StoredVersion& stored) {
     if (RegQueryValueExA(key, versionValueName, nullptr, nullptr,
                          reinterpret_cast<BYTE*>(stored.text), &size) != ERROR_SUCCESS)
         return false;
-    stored.length = strnlen(stored.text, size);
+    if (size > versionTextSize && stored.text[versionTextSize] != '\0')
+        return false;
+    stored.length = strnlen(stored.text, std::min<size_t>(size, versionTextSize));
     return true;
 }
 
@@ -157,7 +161,8 @@ int loadSettings() {
         return fail(ErrorReadVersion);
     // The field always keeps a terminator, even when the stored text fills all of it.
     std::memset(controller.version, 0, sizeof(controller.version));
-    std::memcpy(controller.version, stored.text, std::min(stored.length, sizeof(stored.text) - 1));
+    std::memcpy(controller.version, stored.text,
+                std::min(stored.length, sizeof(controller.version) - 1));
 
     if (!key.open(HKEY_CURRENT_USER, settingsKeyPath, readAccess))
         return fail(ErrorReadSettingsKey);

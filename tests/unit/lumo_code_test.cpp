@@ -364,10 +364,14 @@ template <class Described> Documentation documentationOf(Described* described) {
     return {text(name), text(help)};
 }
 
+// A vtable slot is one pointer wide; the type library is built for the program's word size.
+constexpr short slotSize = sizeof(void*);
+constexpr SYSKIND ownSystemKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 struct ExpectedMember {
     MEMBERID memid;
     INVOKEKIND kind;
-    short vtableOffset; // after the seven methods of IDispatch, 4 bytes each
+    short vtableSlot; // after the seven methods of IDispatch
     const wchar_t* help;
     VARTYPE parameter; // VT_EMPTY: none
     VARTYPE pointedTo; // for a VT_PTR parameter
@@ -383,7 +387,7 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
     ASSERT_EQ(library->GetLibAttr(&libraryAttributes), S_OK);
     EXPECT_TRUE(IsEqualGUID(libraryAttributes->guid, guidOf(libraryIdText)));
     EXPECT_EQ(libraryAttributes->lcid, 0x0409u);
-    EXPECT_EQ(libraryAttributes->syskind, SYS_WIN32);
+    EXPECT_EQ(libraryAttributes->syskind, ownSystemKind);
     EXPECT_EQ(libraryAttributes->wMajorVerNum, 1);
     EXPECT_EQ(libraryAttributes->wMinorVerNum, 0);
     library->ReleaseTLibAttr(libraryAttributes);
@@ -417,11 +421,11 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
     ComPtr<ITypeInfo> vtable;
     ASSERT_EQ(dispatch->GetRefTypeInfo(vtableReference, vtable.put()), S_OK);
     const ExpectedMember members[] = {
-        {1, INVOKE_FUNC, 28, L"method SendCode", VT_I2, VT_EMPTY, PARAMFLAG_FIN},
-        {2, INVOKE_PROPERTYGET, 32, L"property DisplayCode", VT_PTR, VT_I2,
+        {1, INVOKE_FUNC, 7, L"method SendCode", VT_I2, VT_EMPTY, PARAMFLAG_FIN},
+        {2, INVOKE_PROPERTYGET, 8, L"property DisplayCode", VT_PTR, VT_I2,
          PARAMFLAG_FOUT | PARAMFLAG_FRETVAL},
-        {2, INVOKE_PROPERTYPUT, 36, L"property DisplayCode", VT_I2, VT_EMPTY, PARAMFLAG_FIN},
-        {3, INVOKE_FUNC, 40, L"method TestDialog", VT_EMPTY, VT_EMPTY, 0},
+        {2, INVOKE_PROPERTYPUT, 9, L"property DisplayCode", VT_I2, VT_EMPTY, PARAMFLAG_FIN},
+        {3, INVOKE_FUNC, 10, L"method TestDialog", VT_EMPTY, VT_EMPTY, 0},
     };
     TYPEATTR* vtableAttributes = nullptr;
     vtable->GetTypeAttr(&vtableAttributes);
@@ -436,7 +440,7 @@ TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheDualInterfaceInSlotOrder) {
         ASSERT_EQ(vtable->GetFuncDesc(slot, &function), S_OK);
         EXPECT_EQ(function->memid, expected.memid) << "slot " << slot;
         EXPECT_EQ(function->invkind, expected.kind) << "slot " << slot;
-        EXPECT_EQ(function->oVft, expected.vtableOffset) << "slot " << slot;
+        EXPECT_EQ(function->oVft, expected.vtableSlot * slotSize) << "slot " << slot;
         EXPECT_EQ(function->callconv, CC_STDCALL) << "slot " << slot;
         EXPECT_EQ(function->wFuncFlags, 0) << "slot " << slot;
         EXPECT_EQ(function->elemdescFunc.tdesc.vt, VT_HRESULT) << "slot " << slot;

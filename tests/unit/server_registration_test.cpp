@@ -16,6 +16,8 @@ namespace {
 const std::string classKey = std::string("CLSID\\") + classIdText;
 const std::string typeLibraryKey = std::string("TypeLib\\") + libraryIdText + "\\1.0";
 const std::string interfaceKey = std::string("Interface\\") + interfaceIdText;
+// The type library is built for the program's own word size.
+constexpr const char* typeLibraryPlatform = sizeof(void*) == 8 ? "win64" : "win32";
 
 std::string shortControllerPath() {
     char shortPath[MAX_PATH];
@@ -100,8 +102,8 @@ class ServerRegistrationSwitch : public testing::Test {
                   std::optional<std::string>("ZEZIZER 1.0 Type Library"));
         // For the library's own locale, and for the neutral one that marshalers look up.
         for (const char* locale : {"409", "0"}) {
-            const auto path =
-                registryText(HKEY_CLASSES_ROOT, typeLibraryKey + "\\" + locale + "\\win32");
+            const auto path = registryText(HKEY_CLASSES_ROOT, typeLibraryKey + "\\" + locale +
+                                                                  "\\" + typeLibraryPlatform);
             ASSERT_TRUE(path.has_value()) << locale;
             EXPECT_EQ(lowered(*path), lowered(controllerPath())) << locale;
         }
@@ -170,7 +172,7 @@ TEST_F(ServerRegistrationSwitch, PerUserWritesTheMachinesKeysUnderTheUsersClasse
     auto machineAfter = machineKeys();
     auto before = machineBefore;
     const std::string typeLibrary = std::string("TypeLib\\") + libraryIdText;
-    const std::string neutralPath = "1.0\\0\\win32";
+    const std::string neutralPath = std::string("1.0\\0\\") + typeLibraryPlatform;
     EXPECT_EQ(registered[typeLibrary][neutralPath], expected[typeLibrary][neutralPath]);
     if (!wineVersion().empty())
         for (auto* trees : {&before, &machineAfter, &expected, &registered})

@@ -158,7 +158,8 @@ std::string manifestOf(const std::string& program) {
     return text;
 }
 
-// The functions a program imports by name, as "library!Function" with the library in lower case.
+// The functions a program of the test's own word size imports by name, as "library!Function" with
+// the library in lower case.
 std::set<std::string> importsOf(const std::string& program) {
     std::set<std::string> imports;
     HMODULE mapped = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -167,7 +168,7 @@ std::set<std::string> importsOf(const std::string& program) {
     // The low bits of such a handle mark it as mapped for reading: the image starts below them.
     auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(mapped) & ~ULONG_PTR{3});
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& table =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (auto* library =
@@ -176,11 +177,11 @@ std::set<std::string> importsOf(const std::string& program) {
         std::string name = reinterpret_cast<const char*>(base + library->Name);
         for (char& c : name)
             c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
+        for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA*>(
                  base +
                  (library->OriginalFirstThunk ? library->OriginalFirstThunk : library->FirstThunk));
              thunk->u1.AddressOfData; ++thunk)
-            if (!IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal))
+            if (!IMAGE_SNAP_BY_ORDINAL(thunk->u1.Ordinal))
                 imports.insert(
                     name + "!" +
                     reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + thunk->u1.AddressOfData)
