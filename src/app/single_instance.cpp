@@ -28,7 +28,7 @@ bool controllerAlreadyRuns() {
     return found;
 }
 
-// Without a mutex at all (out of resources) the window search alone decides, as before.
+// Without a mutex at all (out of resources) the window search alone decides.
 InstanceClaim::InstanceClaim()
     : mutex_(CreateMutexA(nullptr, FALSE, instanceMutexName)),
       held_(!mutex_ || GetLastError() != ERROR_ALREADY_EXISTS) {}
