@@ -255,6 +255,10 @@ TEST(LumowatchCheck, NamesThePrimaryDisplayWhenThereAreMore) {
     EXPECT_NE(text.find("\nDisplays: 2; a code shows on the primary one only"), std::string::npos)
         << text;
     EXPECT_NE(checkText(factsWith([](CheckFacts&) {})).find("\nDisplays: 1\n"), std::string::npos);
+    const std::string duplicated = checkText(factsWith([](CheckFacts& f) { f.duplicates = 1; }));
+    EXPECT_NE(duplicated.find("Not seen: the colour path of the 1 further output"),
+              std::string::npos)
+        << duplicated;
 }
 
 // What the system answers differs between machines: the run is held to the test's own view of the

@@ -144,7 +144,7 @@ bool askDevice(GetDeviceInfo get, Request& request, UINT32 type, LUID adapter, U
 }
 
 // How many displays there are, the primary one's names and what its display path says of colour;
-// of a duplicated primary, the first path that shows it.
+// of a duplicated primary, the first path that shows it, the others counted.
 void askPrimaryDisplay(CheckFacts& facts) {
     facts.displays = static_cast<uint32_t>(GetSystemMetrics(SM_CMONITORS));
     MONITORINFOEXW monitor{};
@@ -155,12 +155,18 @@ void askPrimaryDisplay(CheckFacts& facts) {
     const auto get = user32Function<GetDeviceInfo>("DisplayConfigGetDeviceInfo");
     if (!get)
         return;
+    bool first = true;
     for (const DISPLAYCONFIG_PATH_INFO& path : activeDisplayPaths()) {
         DISPLAYCONFIG_SOURCE_DEVICE_NAME source{};
         if (!askDevice(get, source, DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME,
                        path.sourceInfo.adapterId, path.sourceInfo.id) ||
             _wcsicmp(source.viewGdiDeviceName, monitor.szDevice) != 0)
             continue;
+        if (!first) {
+            ++facts.duplicates;
+            continue;
+        }
+        first = false;
         const LUID adapter = path.targetInfo.adapterId;
         const UINT32 target = path.targetInfo.id;
         DISPLAYCONFIG_TARGET_DEVICE_NAME name{};
@@ -177,7 +183,6 @@ void askPrimaryDisplay(CheckFacts& facts) {
         AdvancedColorInfo2 colour2{};
         if (askDevice(get, colour2, deviceInfoGetAdvancedColorInfo2, adapter, target))
             facts.colourMode = colour2.activeColorMode;
-        return;
     }
 }
 

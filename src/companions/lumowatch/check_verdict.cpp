@@ -281,6 +281,10 @@ std::vector<std::string> notSeen(const CheckFacts& facts) {
         lines.push_back("whether advanced colour (HDR or wide colour) converts the code's colours");
     if (!facts.advancedColour)
         lines.push_back("the colour encoding on the cable (YCbCr 4:2:0 keeps a code from the box)");
+    if (facts.duplicates)
+        lines.push_back("the colour path of the " + std::to_string(facts.duplicates) +
+                        " further output(s) that duplicate the primary display: the lines above "
+                        "are of its first");
     if (!facts.gamma)
         lines.push_back("the gamma ramp (a calibration may change the code's colours)");
     if (!facts.notificationState)
@@ -326,6 +330,7 @@ std::string checkJson(const CheckFacts& facts) {
     json += ",\"primaryDevice\":" + jsonOptionalString(facts.primaryDevice);
     json += ",\"primaryMonitor\":" + jsonOptionalString(facts.primaryMonitor);
     json += ",\"displays\":" + jsonOptional(facts.displays);
+    json += ",\"duplicates\":" + std::to_string(facts.duplicates);
     json += ",\"colourEncoding\":";
     json += path ? jsonString(encodingName(path->encoding, true)) : "null";
     json += ",\"bitsPerChannel\":";

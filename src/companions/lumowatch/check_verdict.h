@@ -43,6 +43,8 @@ struct CheckFacts {
     std::optional<std::string> primaryMonitor;
     // Displays on the desktop; a duplicated one counts once.
     std::optional<uint32_t> displays;
+    // Further outputs that duplicate the primary display; the colour facts are of its first.
+    uint32_t duplicates = 0;
     // From the display path itself (Windows 10 1703 on).
     std::optional<AdvancedColour> advancedColour;
     // Its DISPLAYCONFIG_ADVANCED_COLOR_MODE (Windows 11 24H2 on): standard, wide colour or HDR.
