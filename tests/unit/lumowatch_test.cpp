@@ -1,6 +1,7 @@
 // lumowatch started as a process of its own, watching the real screen while this test shows code
 // windows on it.
 
+#include "client/json_string.h"
 #include "code/code_window.h"
 #include "code/controller_state.h"
 #include "lumowatch/check_verdict.h"
@@ -160,7 +161,16 @@ TEST(Lumowatch, RefusesArgumentsItDoesNotKnowWithItsUsage) {
 
 // The answers of a machine where a code gets through, with one thing changed.
 CheckFacts factsWith(void (*change)(CheckFacts&)) {
-    CheckFacts facts{DisplayMode{1920, 1080, 60, 32}, 0u, RampShape::Identity, 5, true, true, true};
+    CheckFacts facts;
+    facts.mode = DisplayMode{1920, 1080, 60, 32};
+    facts.displays = 1u;
+    facts.advancedColour = AdvancedColour{true, false, false, 0, 8};
+    facts.colourMode = 0u;
+    facts.colourSpace = 0u;
+    facts.gamma = RampShape::Identity;
+    facts.notificationState = 5;
+    facts.controllerRunning = facts.serverRegistered = true;
+    facts.serverAnswers = true;
     change(facts);
     return facts;
 }
@@ -172,9 +182,22 @@ TEST(LumowatchCheck, SaysWhatToChangeForEachFindingThatStopsACode) {
     };
     const Case cases[] = {
         {[](CheckFacts&) {}, nullptr},
-        {[](CheckFacts& f) { f.colourSpace.reset(); }, nullptr},
         {[](CheckFacts& f) { f.gamma = RampShape::EndsKept; }, nullptr},
-        {[](CheckFacts& f) { f.colourSpace = 12u; }, "\"Use HDR\" off"},
+        {[](CheckFacts& f) { f.advancedColour->encoding = 2; }, nullptr}, // 4:2:2 keeps rows
+        {[](CheckFacts& f) { f.advancedColour->encoding = 3; }, "YCbCr 4:2:0"},
+        {[](CheckFacts& f) { f.colourMode = 2u; }, "\"Use HDR\" off"},
+        {[](CheckFacts& f) { f.colourMode = 1u; }, "\"Automatically manage color"},
+        // Before Windows 11 24H2: wide colour enforced, or advanced colour of either kind.
+        {[](CheckFacts& f) {
+             f.colourMode.reset();
+             f.advancedColour->enabled = true;
+         },
+         "\"Use HDR\" and"},
+        {[](CheckFacts& f) {
+             f.colourMode.reset();
+             f.advancedColour->enabled = f.advancedColour->wideColourEnforced = true;
+         },
+         "(wide colour) is on"},
         {[](CheckFacts& f) { f.gamma = RampShape::EndsChanged; }, "gamma ramp"},
         {[](CheckFacts& f) { f.notificationState = 3; }, "borderless or windowed"},
         {[](CheckFacts& f) { f.serverRegistered = false; }, "/RegServer"},
@@ -184,11 +207,81 @@ TEST(LumowatchCheck, SaysWhatToChangeForEachFindingThatStopsACode) {
         const CheckFacts facts = factsWith(c.change);
         const std::string text = checkText(facts);
         EXPECT_EQ(checkExitCode(facts), c.says ? 1 : 0) << text;
-        EXPECT_NE(text.find(c.says ? c.says : "Nothing stands in the way"), std::string::npos)
+        EXPECT_NE(text.find(c.says ? c.says : "\nNothing stands in the way"), std::string::npos)
             << text;
     }
-    const std::string json = checkJson(factsWith([](CheckFacts& f) { f.colourSpace = 12u; }));
-    EXPECT_NE(json.find("\"hdr\":true,"), std::string::npos) << json;
+    const std::string json = checkJson(factsWith([](CheckFacts& f) { f.colourMode = 2u; }));
+    EXPECT_NE(json.find("\"advancedColour\":\"hdr\",\"colourSpace\":0,\"hdr\":true,"),
+              std::string::npos)
+        << json;
+}
+
+TEST(LumowatchCheck, SaysWhatItCouldNotSeeInsteadOfTheAllClear) {
+    // Where the display path does not answer, DXGI's standard colour space cannot rule out wide
+    // colour; its HDR still counts.
+    const CheckFacts unseen = factsWith([](CheckFacts& f) {
+        f.advancedColour.reset();
+        f.colourMode.reset();
+    });
+    const std::string text = checkText(unseen);
+    EXPECT_EQ(checkExitCode(unseen), 0);
+    EXPECT_EQ(text.find("Nothing stands"), std::string::npos) << text;
+    EXPECT_NE(text.find("Colour path: not reported\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Not seen: the colour encoding"), std::string::npos) << text;
+    EXPECT_NE(text.find("Nothing that was seen stands in the way"), std::string::npos) << text;
+    const std::string json = checkJson(unseen);
+    EXPECT_NE(json.find("\"colourEncoding\":null,\"bitsPerChannel\":null,"
+                        "\"advancedColourSupported\":null,\"advancedColour\":null,"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"notSeen\":[\"whether advanced colour"), std::string::npos) << json;
+    const CheckFacts hdr = factsWith([](CheckFacts& f) {
+        f.advancedColour.reset();
+        f.colourMode.reset();
+        f.colourSpace = 12u;
+    });
+    EXPECT_NE(checkText(hdr).find("\"Use HDR\" off"), std::string::npos) << checkText(hdr);
+}
+
+TEST(LumowatchCheck, NamesThePrimaryDisplayWhenThereAreMore) {
+    const CheckFacts facts = factsWith([](CheckFacts& f) {
+        f.displays = 2u;
+        f.primaryDevice = "\\\\.\\DISPLAY2";
+        f.primaryMonitor = "DELL U2415";
+    });
+    const std::string text = checkText(facts);
+    EXPECT_EQ(checkExitCode(facts), 0);
+    EXPECT_EQ(text.find("Primary display: DELL U2415 (\\\\.\\DISPLAY2), 1920x1080"), 0u) << text;
+    EXPECT_NE(text.find("\nDisplays: 2; a code shows on the primary one only"), std::string::npos)
+        << text;
+    EXPECT_NE(checkText(factsWith([](CheckFacts&) {})).find("\nDisplays: 1\n"), std::string::npos);
+    const std::string duplicated = checkText(factsWith([](CheckFacts& f) { f.duplicates = 1; }));
+    EXPECT_NE(duplicated.find("Not seen: the colour path of the 1 further output"),
+              std::string::npos)
+        << duplicated;
+}
+
+// What the system answers differs between machines: the run is held to the test's own view of the
+// displays, and to its own answers.
+TEST(LumowatchCheck, ARealRunNamesThePrimaryDisplayAndSaysWhatItCouldNotSee) {
+    MONITORINFOEXA primary{};
+    primary.cbSize = sizeof(primary);
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary));
+    const auto run = [](const char* arguments) {
+        Lumowatch check(arguments);
+        return check.started() && check.waitForExit() ? check.output() : std::string();
+    };
+    const std::string json = run("--check --json");
+    const std::string text = run("--check");
+    std::printf("lumowatch printed: %s%s", json.c_str(), text.c_str());
+    EXPECT_NE(json.find(",\"primaryDevice\":" + jsonString(primary.szDevice) + ","),
+              std::string::npos);
+    EXPECT_EQ(numberAfter(json, "displays"), GetSystemMetrics(SM_CMONITORS));
+    const bool pathSeen = json.find("\"colourEncoding\":null") == std::string::npos;
+    EXPECT_EQ(text.find("\nColour path: not reported\n") == std::string::npos, pathSeen);
+    if (!pathSeen) {
+        EXPECT_EQ(text.find("Nothing stands in the way"), std::string::npos);
+    }
 }
 
 TEST(LumowatchCheck, TellsARampThatChangesTheCodesColoursFromOneThatLetsThemPass) {

@@ -4,9 +4,20 @@
 
 namespace {
 
-// The DXGI_COLOR_SPACE_TYPE values of an output: standard dynamic range, and advanced colour (HDR).
-constexpr uint32_t colourSpaceSdr = 0;  // DXGI_COLOR_SPACE_RGB_FULL_G22_NONE_P709
+// The DXGI_COLOR_SPACE_TYPE of an output in HDR.
 constexpr uint32_t colourSpaceHdr = 12; // DXGI_COLOR_SPACE_RGB_FULL_G2084_NONE_P2020
+
+// DISPLAYCONFIG_COLOR_ENCODING.
+constexpr uint32_t encodingRgb = 0;
+constexpr uint32_t encodingYcbcr444 = 1;
+constexpr uint32_t encodingYcbcr422 = 2;
+constexpr uint32_t encodingYcbcr420 = 3;
+constexpr uint32_t encodingIntensity = 4;
+
+// DISPLAYCONFIG_ADVANCED_COLOR_MODE.
+constexpr uint32_t colourModeSdr = 0;
+constexpr uint32_t colourModeWcg = 1;
+constexpr uint32_t colourModeHdr = 2;
 
 constexpr int notificationNotPresent = 1; // QUNS_NOT_PRESENT
 constexpr int notificationDirect3D = 3;   // QUNS_RUNNING_D3D_FULL_SCREEN
@@ -23,15 +34,111 @@ std::string modeText(const std::optional<DisplayMode>& mode) {
            std::to_string(mode->bitsPerPixel) + "-bit colour";
 }
 
-std::string colourText(const std::optional<uint32_t>& space) {
-    if (!space)
+// How Windows treats the desktop's colours on the primary display. Advanced colour on without
+// wide colour enforced is HDR, or on Windows 11 automatic colour management: only the colour mode
+// of Windows 11 24H2 tells the two apart.
+enum class ColourHandling { Standard, WideColour, Hdr, AdvancedOn };
+
+std::optional<ColourHandling> colourHandling(const CheckFacts& facts) {
+    if (facts.colourMode == colourModeSdr)
+        return ColourHandling::Standard;
+    if (facts.colourMode == colourModeWcg)
+        return ColourHandling::WideColour;
+    if (facts.colourMode == colourModeHdr)
+        return ColourHandling::Hdr;
+    if (const std::optional<AdvancedColour>& path = facts.advancedColour) {
+        if (!path->enabled)
+            return ColourHandling::Standard;
+        return path->wideColourEnforced ? ColourHandling::WideColour : ColourHandling::AdvancedOn;
+    }
+    if (facts.colourSpace == colourSpaceHdr)
+        return ColourHandling::Hdr;
+    return std::nullopt;
+}
+
+std::string colourText(const CheckFacts& facts) {
+    const std::optional<ColourHandling> handling = colourHandling(facts);
+    if (!handling && facts.colourSpace)
+        return "not reported (DXGI reports no HDR; it cannot see wide colour)";
+    if (!handling)
         return "not reported";
-    const std::string number = " (colour space " + std::to_string(*space) + ")";
-    if (*space == colourSpaceSdr)
-        return "off" + number;
-    if (*space == colourSpaceHdr)
-        return "on" + number;
-    return "off, other output colour" + number;
+    const bool fromDxgi = !facts.colourMode && !facts.advancedColour;
+    switch (*handling) {
+    case ColourHandling::Standard:
+        return facts.advancedColour && !facts.advancedColour->supported ? "off, not supported"
+                                                                        : "off";
+    case ColourHandling::WideColour:
+        return "on, wide colour (automatic colour management)";
+    case ColourHandling::Hdr:
+        return fromDxgi ? "on, HDR (DXGI colour space 12)" : "on, HDR";
+    case ColourHandling::AdvancedOn:
+        break;
+    }
+    return "on (HDR, or automatic colour management)";
+}
+
+const char* colourName(const std::optional<ColourHandling>& handling) {
+    if (!handling)
+        return nullptr;
+    switch (*handling) {
+    case ColourHandling::Standard:
+        return "off";
+    case ColourHandling::WideColour:
+        return "wcg";
+    case ColourHandling::Hdr:
+        return "hdr";
+    case ColourHandling::AdvancedOn:
+        break;
+    }
+    return "on";
+}
+
+// Each encoding as the report says it and as its JSON names it.
+struct NamedEncoding {
+    uint32_t encoding;
+    const char* text;
+    const char* name;
+};
+constexpr NamedEncoding encodings[] = {
+    {encodingRgb, "RGB", "rgb"},
+    {encodingYcbcr444, "YCbCr 4:4:4", "ycbcr444"},
+    {encodingYcbcr422, "YCbCr 4:2:2", "ycbcr422"},
+    {encodingYcbcr420, "YCbCr 4:2:0", "ycbcr420"},
+    {encodingIntensity, "intensity only", "intensity"},
+};
+
+std::string encodingName(uint32_t encoding, bool forJson) {
+    for (const NamedEncoding& named : encodings)
+        if (named.encoding == encoding)
+            return forJson ? named.name : named.text;
+    return (forJson ? "" : "encoding ") + std::to_string(encoding);
+}
+
+std::string pathText(const std::optional<AdvancedColour>& path) {
+    if (!path)
+        return "not reported";
+    return encodingName(path->encoding, false) + ", " + std::to_string(path->bitsPerChannel) +
+           " bits per channel";
+}
+
+std::string primaryText(const CheckFacts& facts) {
+    std::string name;
+    if (facts.primaryMonitor && !facts.primaryMonitor->empty())
+        name =
+            *facts.primaryMonitor + (facts.primaryDevice ? " (" + *facts.primaryDevice + ")" : "");
+    else if (facts.primaryDevice)
+        name = *facts.primaryDevice;
+    return (name.empty() ? "" : name + ", ") + modeText(facts.mode);
+}
+
+std::string displaysText(const std::optional<uint32_t>& displays) {
+    if (!displays)
+        return "not reported";
+    if (*displays < 2)
+        return std::to_string(*displays);
+    return std::to_string(*displays) +
+           "; a code shows on the primary one only, so the box must sit in its cable (Windows' "
+           "display settings make another display the main one)";
 }
 
 const char* rampText(const std::optional<RampShape>& shape) {
@@ -82,6 +189,20 @@ template <typename T> std::string jsonOptional(const std::optional<T>& value) {
     return value ? std::to_string(*value) : "null";
 }
 
+std::string jsonOptionalString(const std::optional<std::string>& value) {
+    return value ? jsonString(*value) : "null";
+}
+
+std::string jsonList(const std::vector<std::string>& lines) {
+    std::string list;
+    for (const std::string& line : lines) {
+        if (!list.empty())
+            list += ",";
+        list += jsonString(line);
+    }
+    return "[" + list + "]";
+}
+
 std::string jsonOptionalBool(const std::optional<bool>& value) {
     return value ? jsonBool(*value) : "null";
 }
@@ -103,12 +224,34 @@ RampShape rampShape(GammaRamp ramp) {
 
 std::vector<std::string> changesNeeded(const CheckFacts& facts) {
     std::vector<std::string> changes;
-    if (facts.colourSpace == colourSpaceHdr)
-        changes.push_back("Advanced colour (HDR) is on and Windows converts the code's colours: "
-                          "switch \"Use HDR\" off for this display in the display settings.");
-    else if (facts.colourSpace && *facts.colourSpace != colourSpaceSdr)
-        changes.push_back("The display's output reports a colour space that is neither standard "
-                          "nor HDR: set full-range RGB (4:4:4) in the graphics driver's settings.");
+    switch (colourHandling(facts).value_or(ColourHandling::Standard)) {
+    case ColourHandling::Standard:
+        break;
+    case ColourHandling::Hdr:
+        changes.push_back("HDR is on for the primary display and Windows converts the code's "
+                          "colours: switch \"Use HDR\" off for this display in the display "
+                          "settings.");
+        break;
+    case ColourHandling::WideColour:
+        changes.push_back("Automatic colour management (wide colour) is on for the primary "
+                          "display and Windows converts the code's colours: switch \"Automatically "
+                          "manage color for apps\" off for this display in the display settings.");
+        break;
+    case ColourHandling::AdvancedOn:
+        changes.push_back("Advanced colour is on for the primary display and Windows converts the "
+                          "code's colours: switch \"Use HDR\" and \"Automatically manage color for "
+                          "apps\" off for this display in the display settings.");
+        break;
+    }
+    const std::optional<AdvancedColour>& path = facts.advancedColour;
+    if (path && path->encoding == encodingYcbcr420)
+        changes.push_back("The cable carries YCbCr 4:2:0, which shares colour between neighbouring "
+                          "rows, and each row of a code is one pixel high: choose RGB or YCbCr "
+                          "4:4:4 output in the graphics driver's settings (a lower refresh rate or "
+                          "resolution may be needed for it).");
+    if (path && path->encoding == encodingIntensity)
+        changes.push_back("The cable carries intensity only, without colour: choose RGB output in "
+                          "the graphics driver's settings.");
     if (facts.gamma == RampShape::EndsChanged)
         changes.push_back("The gamma ramp changes the code's colours (a calibration, night light "
                           "or a colour tool): switch it off or reset the calibration.");
@@ -132,17 +275,40 @@ std::vector<std::string> changesNeeded(const CheckFacts& facts) {
     return changes;
 }
 
+std::vector<std::string> notSeen(const CheckFacts& facts) {
+    std::vector<std::string> lines;
+    if (!colourHandling(facts))
+        lines.push_back("whether advanced colour (HDR or wide colour) converts the code's colours");
+    if (!facts.advancedColour)
+        lines.push_back("the colour encoding on the cable (YCbCr 4:2:0 keeps a code from the box)");
+    if (facts.duplicates)
+        lines.push_back("the colour path of the " + std::to_string(facts.duplicates) +
+                        " further output(s) that duplicate the primary display: the lines above "
+                        "are of its first");
+    if (!facts.gamma)
+        lines.push_back("the gamma ramp (a calibration may change the code's colours)");
+    if (!facts.notificationState)
+        lines.push_back("whether a full-screen Direct3D program runs");
+    return lines;
+}
+
 std::string checkText(const CheckFacts& facts) {
-    std::string text =
-        "Primary display: " + modeText(facts.mode) +
-        "\nAdvanced colour (HDR): " + colourText(facts.colourSpace) +
-        "\nGamma ramp: " + rampText(facts.gamma) +
-        "\nFull-screen Direct3D program: " + fullScreenText(facts.notificationState) +
-        "\nController: " + (facts.controllerRunning ? "running" : "not running") +
-        "\nAutomation server: " + serverText(facts) + "\n";
+    std::string text = "Primary display: " + primaryText(facts) + "\n";
+    text += "Displays: " + displaysText(facts.displays) + "\n";
+    text += "Colour path: " + pathText(facts.advancedColour) + "\n";
+    text += "Advanced colour: " + colourText(facts) + "\n";
+    text += std::string("Gamma ramp: ") + rampText(facts.gamma) + "\n";
+    text += "Full-screen Direct3D program: " + fullScreenText(facts.notificationState) + "\n";
+    text +=
+        std::string("Controller: ") + (facts.controllerRunning ? "running" : "not running") + "\n";
+    text += "Automation server: " + serverText(facts) + "\n";
     const std::vector<std::string> changes = changesNeeded(facts);
+    const std::vector<std::string> unseen = notSeen(facts);
+    for (const std::string& line : unseen)
+        text += "Not seen: " + line + "\n";
     if (changes.empty())
-        return text + "Nothing stands in the way of a code.\n";
+        return text + (unseen.empty() ? "Nothing stands in the way of a code.\n"
+                                      : "Nothing that was seen stands in the way of a code.\n");
     for (const std::string& change : changes)
         text += "Change: " + change + "\n";
     return text;
@@ -150,12 +316,9 @@ std::string checkText(const CheckFacts& facts) {
 
 std::string checkJson(const CheckFacts& facts) {
     const std::optional<DisplayMode>& mode = facts.mode;
-    std::string changes;
-    for (const std::string& change : changesNeeded(facts)) {
-        if (!changes.empty())
-            changes += ",";
-        changes += jsonString(change);
-    }
+    const std::optional<AdvancedColour>& path = facts.advancedColour;
+    const std::optional<ColourHandling> handling = colourHandling(facts);
+    const char* handlingName = colourName(handling);
     std::string json = "{\"width\":";
     json += mode ? std::to_string(mode->width) : "null";
     json += ",\"height\":";
@@ -164,9 +327,23 @@ std::string checkJson(const CheckFacts& facts) {
     json += mode ? std::to_string(mode->refreshHz) : "null";
     json += ",\"bitsPerPixel\":";
     json += mode ? std::to_string(mode->bitsPerPixel) : "null";
+    json += ",\"primaryDevice\":" + jsonOptionalString(facts.primaryDevice);
+    json += ",\"primaryMonitor\":" + jsonOptionalString(facts.primaryMonitor);
+    json += ",\"displays\":" + jsonOptional(facts.displays);
+    json += ",\"duplicates\":" + std::to_string(facts.duplicates);
+    json += ",\"colourEncoding\":";
+    json += path ? jsonString(encodingName(path->encoding, true)) : "null";
+    json += ",\"bitsPerChannel\":";
+    json += path ? std::to_string(path->bitsPerChannel) : "null";
+    json += ",\"advancedColourSupported\":";
+    json += path ? jsonBool(path->supported) : "null";
+    json += ",\"advancedColour\":";
+    json += handlingName ? jsonString(handlingName) : "null";
     json += ",\"colourSpace\":" + jsonOptional(facts.colourSpace);
     json += ",\"hdr\":";
-    json += facts.colourSpace ? jsonBool(*facts.colourSpace == colourSpaceHdr) : "null";
+    json += handling && handling != ColourHandling::AdvancedOn
+                ? jsonBool(handling == ColourHandling::Hdr)
+                : "null";
     json += ",\"gammaRamp\":";
     json += facts.gamma ? jsonString(rampName(*facts.gamma)) : "null";
     json += ",\"notificationState\":" + jsonOptional(facts.notificationState);
@@ -178,7 +355,8 @@ std::string checkJson(const CheckFacts& facts) {
     json += ",\"serverRegistered\":";
     json += jsonBool(facts.serverRegistered);
     json += ",\"serverAnswers\":" + jsonOptionalBool(facts.serverAnswers);
-    json += ",\"changes\":[" + changes + "]}";
+    json += ",\"notSeen\":" + jsonList(notSeen(facts));
+    json += ",\"changes\":" + jsonList(changesNeeded(facts)) + "}";
     return json;
 }
 
