@@ -1,9 +1,10 @@
 #include "server/server_registration.h"
 
 #include "common/com_ptr.h"
+#include "common/registry_key.h"
+#include "common/utf8.h"
 #include "server/server_module.h"
 #include "server/server_path.h"
-#include "common/registry_key.h"
 #include "zezizer.h"
 
 #include <oleauto.h>
@@ -190,8 +191,8 @@ HRESULT applyRegistryScript(int resourceId, ScriptMode mode, RegistrationScope s
     if (FAILED(found))
         return found;
     const ScriptReplacement replacements[] = {
-        {"MODULE", doubleSingleQuotes(server.command)},
-        {"MODULE_RAW", doubleSingleQuotes(server.path)},
+        {"MODULE", doubleSingleQuotes(narrow(server.command))},
+        {"MODULE_RAW", doubleSingleQuotes(narrow(server.path))},
     };
     std::string_view script;
     if (!registryScriptText(resourceId, script))
