@@ -1,6 +1,7 @@
 #include "server/registry_script.h"
 
 #include "common/registry_key.h"
+#include "common/utf8.h"
 
 #include <optional>
 #include <utility>
@@ -206,33 +207,33 @@ class ScriptParser {
     size_t next_ = 0;
 };
 
-LONG setString(HKEY key, const char* name, const std::string& text) {
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1));
+LONG setText(const RegistryKey& key, const std::string* name, const std::string& text) {
+    return key.setText(name ? widen(*name).c_str() : nullptr, widen(text));
 }
 
-LONG writeKeyContents(HKEY opened, const ScriptKey& key);
+LONG writeKeyContents(const RegistryKey& opened, const ScriptKey& key);
 
-LONG writeKey(HKEY parent, const ScriptKey& key) {
+LONG writeKey(const RegistryKey& parent, const ScriptKey& key) {
+    const std::wstring name = widen(key.name);
     if (key.flag == KeyFlag::ForceRemove) {
-        const LONG removed = RegDeleteTreeA(parent, key.name.c_str());
+        const LONG removed = parent.deleteTree(name.c_str());
         if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND)
             return removed;
     }
     RegistryKey opened;
-    if (!opened.create(parent, key.name.c_str(), KEY_ALL_ACCESS))
+    if (!opened.create(parent.get(), name.c_str(), KEY_ALL_ACCESS))
         return opened.status();
     if (key.defaultValue) {
-        const LONG written = setString(opened.get(), nullptr, *key.defaultValue);
+        const LONG written = setText(opened, nullptr, *key.defaultValue);
         if (written != ERROR_SUCCESS)
             return written;
     }
-    return writeKeyContents(opened.get(), key);
+    return writeKeyContents(opened, key);
 }
 
-LONG writeKeyContents(HKEY opened, const ScriptKey& key) {
+LONG writeKeyContents(const RegistryKey& opened, const ScriptKey& key) {
     for (const NamedValue& value : key.values) {
-        const LONG written = setString(opened, value.name.c_str(), value.text);
+        const LONG written = setText(opened, &value.name, value.text);
         if (written != ERROR_SUCCESS)
             return written;
     }
@@ -248,28 +249,29 @@ bool isGone(LONG result) {
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
-LONG removeKeyContents(HKEY opened, const ScriptKey& key);
+LONG removeKeyContents(const RegistryKey& opened, const ScriptKey& key);
 
-LONG removeKey(HKEY parent, const ScriptKey& key) {
+LONG removeKey(const RegistryKey& parent, const ScriptKey& key) {
+    const std::wstring name = widen(key.name);
     if (key.flag != KeyFlag::NoRemove) {
-        const LONG removed = RegDeleteTreeA(parent, key.name.c_str());
+        const LONG removed = parent.deleteTree(name.c_str());
         return isGone(removed) ? ERROR_SUCCESS : removed;
     }
     RegistryKey opened;
-    if (!opened.open(parent, key.name.c_str(), KEY_ALL_ACCESS))
+    if (!opened.open(parent.get(), name.c_str(), KEY_ALL_ACCESS))
         return isGone(opened.status()) ? ERROR_SUCCESS : opened.status();
-    return removeKeyContents(opened.get(), key);
+    return removeKeyContents(opened, key);
 }
 
 // Whatever fails, the rest is still removed; the first failure is the result.
-LONG removeKeyContents(HKEY opened, const ScriptKey& key) {
+LONG removeKeyContents(const RegistryKey& opened, const ScriptKey& key) {
     LONG result = ERROR_SUCCESS;
     auto keepFirstFailure = [&](LONG step) {
         if (!isGone(step) && result == ERROR_SUCCESS)
             result = step;
     };
     for (const NamedValue& value : key.values)
-        keepFirstFailure(RegDeleteValueA(opened, value.name.c_str()));
+        keepFirstFailure(opened.deleteValue(widen(value.name).c_str()));
     for (const ScriptKey& subkey : key.subkeys)
         keepFirstFailure(removeKey(opened, subkey));
     return result;
@@ -287,9 +289,15 @@ HRESULT runRegistryScript(std::string_view script, std::span<const ScriptReplace
     if (!tokens || !ScriptParser(std::move(*tokens)).parse(roots))
         return scriptSyntaxError;
     for (const ScriptRoot& root : roots) {
-        const HKEY handle = root.handle == HKEY_CLASSES_ROOT ? classesRoot : root.handle;
-        const LONG result = mode == ScriptMode::Register ? writeKeyContents(handle, root.body)
-                                                         : removeKeyContents(handle, root.body);
+        RegistryKey opened;
+        LONG result = ERROR_SUCCESS;
+        if (!opened.open(root.handle == HKEY_CLASSES_ROOT ? classesRoot : root.handle, L"",
+                         KEY_ALL_ACCESS))
+            result = opened.status();
+        else if (mode == ScriptMode::Register)
+            result = writeKeyContents(opened, root.body);
+        else
+            result = removeKeyContents(opened, root.body);
         if (result != ERROR_SUCCESS)
             return HRESULT_FROM_WIN32(result);
     }

@@ -15,7 +15,8 @@
 //
 // Tokens are separated by blanks; a text in single quotes may hold blanks, and a doubled quote
 // stands for one. "%NAME%" is replaced, before anything is read, by the text bound to NAME
-// ("%%" by "%"). Only string values (type "s") are known.
+// ("%%" by "%"). Only string values (type "s") are known. The script and the replacements are
+// UTF-8 text; keys and values are written in wide text, so that any name a path holds stays whole.
 
 #include <windows.h>
 

@@ -2,28 +2,28 @@
 
 namespace {
 
-constexpr char blank = ' ';
-constexpr char doubleQuote = '"';
+constexpr wchar_t blank = L' ';
+constexpr wchar_t doubleQuote = L'"';
 constexpr char singleQuote = '\'';
 
 } // namespace
 
 HRESULT serverPathOf(HMODULE module, ServerPath& server) {
-    char fullPath[MAX_PATH];
-    const DWORD fullLength = GetModuleFileNameA(module, fullPath, MAX_PATH);
+    wchar_t fullPath[MAX_PATH];
+    const DWORD fullLength = GetModuleFileNameW(module, fullPath, MAX_PATH);
     if (fullLength == 0)
         return HRESULT_FROM_WIN32(GetLastError());
     // A path that filled the buffer has been cut: registering it would name another file.
     if (fullLength >= MAX_PATH)
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 
-    char shortPath[MAX_PATH];
-    const DWORD shortLength = GetShortPathNameA(fullPath, shortPath, MAX_PATH);
+    wchar_t shortPath[MAX_PATH];
+    const DWORD shortLength = GetShortPathNameW(fullPath, shortPath, MAX_PATH);
     if (shortLength >= MAX_PATH)
         return E_OUTOFMEMORY;
     // Without short names (a failure, often with the invalid-parameter error) the full path.
     server.path = shortLength == 0 ? fullPath : shortPath;
-    server.command = server.path.find(blank) == std::string::npos
+    server.command = server.path.find(blank) == std::wstring::npos
                          ? server.path
                          : doubleQuote + server.path + doubleQuote;
     return S_OK;

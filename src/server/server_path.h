@@ -6,11 +6,12 @@
 #include <string>
 
 struct ServerPath {
-    // The short form of the executable's path when it can be had, else the full path.
-    std::string path;
+    // The short form of the executable's path when it can be had, else the full path; in wide
+    // text, which holds any name a folder may have.
+    std::wstring path;
     // The same as a command for COM to start: in double quotes when it holds a blank, so that
     // "C:\Program Files\..." does not start "C:\Program.exe".
-    std::string command;
+    std::wstring command;
 };
 
 // The path of the module; E_OUTOFMEMORY when its short form would not fit in MAX_PATH, and a

@@ -1,9 +1,10 @@
 #include "server/server_registration.h"
 
 #include "common/com_ptr.h"
+#include "common/registry_key.h"
+#include "common/utf8.h"
 #include "server/server_module.h"
 #include "server/server_path.h"
-#include "common/registry_key.h"
 #include "zezizer.h"
 
 #include <oleauto.h>
@@ -28,13 +29,13 @@ constexpr wchar_t win64Platform[] = L"win64";
 constexpr int guidTextSize = 39;
 constexpr int neutralLocaleKeySize = 80;
 
-constexpr char interfacesKey[] = "Interface";
-constexpr char interfaceName[] = "ILumoCode";
-constexpr const char* proxyStubKeys[] = {"ProxyStubClsid", "ProxyStubClsid32"};
-constexpr char typeLibraryKey[] = "TypeLib";
-constexpr char versionValue[] = "Version";
+constexpr wchar_t interfacesKey[] = L"Software\\Classes\\Interface";
+constexpr wchar_t interfaceName[] = L"ILumoCode";
+constexpr const wchar_t* proxyStubKeys[] = {L"ProxyStubClsid", L"ProxyStubClsid32"};
+constexpr wchar_t typeLibraryKey[] = L"TypeLib";
+constexpr wchar_t versionValue[] = L"Version";
 // The system's marshaller for automation interfaces, which reads the type library.
-constexpr char automationMarshaller[] = "{00020424-0000-0000-C000-000000000046}";
+constexpr wchar_t automationMarshaller[] = L"{00020424-0000-0000-C000-000000000046}";
 constexpr REGSAM view64 = KEY_WOW64_64KEY;
 
 using UnregisterTypeLibFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
@@ -122,45 +123,55 @@ bool runsUnderWow64() {
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-std::string guidText(const GUID& guid) {
-    wchar_t wide[guidTextSize];
-    StringFromGUID2(guid, wide, guidTextSize);
-    char text[guidTextSize];
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, guidTextSize, nullptr, nullptr);
+std::wstring guidText(const GUID& guid) {
+    wchar_t text[guidTextSize];
+    StringFromGUID2(guid, text, guidTextSize);
     return text;
 }
 
-LONG writeText64(RegistrationScope scope, const std::string& path, const char* name,
-                 const std::string& text) {
-    RegistryKey key;
-    const std::string fullPath = std::string(classesKey) + "\\" + path;
-    if (!key.create(hiveOf(scope), fullPath.c_str(), KEY_SET_VALUE | view64))
+// Every create, open and delete in the other view names it ("Accessing an Alternate Registry
+// View"): RegDeleteTree would reopen the subkeys in the program's own view.
+LONG writeText64(const RegistryKey& parent, const wchar_t* path, RegistryKey& key,
+                 const wchar_t* name, const std::wstring& text) {
+    if (!key.create(parent.get(), path, KEY_CREATE_SUB_KEY | KEY_SET_VALUE | view64))
         return key.status();
-    return RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1));
+    return key.setText(name, text);
 }
 
 HRESULT registerInterfaceIn64BitView(RegistrationScope scope, const TLIBATTR& library) {
-    const std::string key = std::string(interfacesKey) + "\\" + guidText(IID_ILumoCode);
-    const std::string version =
-        std::to_string(library.wMajorVerNum) + "." + std::to_string(library.wMinorVerNum);
-    LONG status = writeText64(scope, key, nullptr, interfaceName);
-    for (const char* proxyStub : proxyStubKeys)
+    RegistryKey interfaces;
+    RegistryKey interfaceKey;
+    RegistryKey subkey;
+    const std::wstring version =
+        std::to_wstring(library.wMajorVerNum) + L"." + std::to_wstring(library.wMinorVerNum);
+    if (!interfaces.create(hiveOf(scope), interfacesKey, KEY_CREATE_SUB_KEY | view64))
+        return HRESULT_FROM_WIN32(interfaces.status());
+    LONG status = writeText64(interfaces, guidText(IID_ILumoCode).c_str(), interfaceKey, nullptr,
+                              interfaceName);
+    for (const wchar_t* proxyStub : proxyStubKeys)
         if (status == ERROR_SUCCESS)
-            status = writeText64(scope, key + "\\" + proxyStub, nullptr, automationMarshaller);
+            status = writeText64(interfaceKey, proxyStub, subkey, nullptr, automationMarshaller);
     if (status == ERROR_SUCCESS)
-        status = writeText64(scope, key + "\\" + typeLibraryKey, nullptr, guidText(library.guid));
+        status = writeText64(interfaceKey, typeLibraryKey, subkey, nullptr, guidText(library.guid));
     if (status == ERROR_SUCCESS)
-        status = writeText64(scope, key + "\\" + typeLibraryKey, versionValue, version);
+        status = subkey.setText(versionValue, version);
     return HRESULT_FROM_WIN32(status);
 }
 
+// Our keys alone, deepest first: a key that something else added below ours stays, with ours
+// above it.
 void unregisterInterfaceIn64BitView(RegistrationScope scope) {
     RegistryKey interfaces;
-    const std::string path = std::string(classesKey) + "\\" + interfacesKey;
-    if (interfaces.open(hiveOf(scope), path.c_str(),
-                        DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view64))
-        RegDeleteTreeA(interfaces.get(), guidText(IID_ILumoCode).c_str());
+    RegistryKey interfaceKey;
+    const std::wstring interfaceId = guidText(IID_ILumoCode);
+    if (!interfaces.open(hiveOf(scope), interfacesKey, KEY_ENUMERATE_SUB_KEYS | view64) ||
+        !interfaceKey.open(interfaces.get(), interfaceId.c_str(), KEY_ENUMERATE_SUB_KEYS | view64))
+        return;
+    for (const wchar_t* proxyStub : proxyStubKeys)
+        interfaceKey.deleteKey(proxyStub, view64);
+    interfaceKey.deleteKey(typeLibraryKey, view64);
+    interfaceKey.close();
+    interfaces.deleteKey(interfaceId.c_str(), view64);
 }
 
 // The library's version key and the library's key, when the system's unregistration left them
@@ -175,14 +186,60 @@ void removeEmptyLibraryKeys(HKEY hive, const TLIBATTR& attributes) {
     }
 }
 
-// The machine's type library registration writes through HKEY_CLASSES_ROOT, the user's under
-// HKEY_CURRENT_USER\Software\Classes.
+// While it lives, HKEY_CLASSES_ROOT is, in this process, the machine's classes key alone. The
+// system's machine-wide type library functions write through HKEY_CLASSES_ROOT, whose merged view
+// sends a key that the user's classes already hold to the user's hive ("HKEY_CLASSES_ROOT Key");
+// installers map it so with RegOverridePredefKey.
+class MachineClassesRoot {
+  public:
+    MachineClassesRoot() {
+        if (classes_.open(HKEY_LOCAL_MACHINE, classesKey, KEY_ALL_ACCESS))
+            status_ = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get());
+        else
+            status_ = classes_.status();
+    }
+    ~MachineClassesRoot() {
+        if (status_ == ERROR_SUCCESS)
+            RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    }
+    MachineClassesRoot(const MachineClassesRoot&) = delete;
+    MachineClassesRoot& operator=(const MachineClassesRoot&) = delete;
+
+    LONG status() const { return status_; }
+
+  private:
+    RegistryKey classes_;
+    LONG status_ = ERROR_SUCCESS;
+};
+
+// The machine's type library registration writes through HKEY_CLASSES_ROOT, mapped onto the
+// machine's classes; the user's under HKEY_CURRENT_USER\Software\Classes.
 HRESULT registerTypeLibraryIn(RegistrationScope scope, ITypeLib* library, std::wstring& path,
                               std::wstring& helpDirectory) {
-    if (scope == RegistrationScope::Machine)
-        return RegisterTypeLib(library, path.data(), helpDirectory.data());
-    return callAutomationFunction<RegisterTypeLibFunction>(registerTypeLibForUserName, library,
-                                                           path.data(), helpDirectory.data());
+    if (scope == RegistrationScope::User)
+        return callAutomationFunction<RegisterTypeLibFunction>(registerTypeLibForUserName, library,
+                                                               path.data(), helpDirectory.data());
+    const MachineClassesRoot machineClasses;
+    if (machineClasses.status() != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(machineClasses.status());
+    return RegisterTypeLib(library, path.data(), helpDirectory.data());
+}
+
+// The user's unregistration, or the machine's through HKEY_CLASSES_ROOT mapped onto the
+// machine's classes (without that mapping it could remove the user's registration instead). An
+// automation library without the function leaves the registration alone.
+void unregisterTypeLibraryIn(RegistrationScope scope, const TLIBATTR& attributes) {
+    if (scope == RegistrationScope::User) {
+        callAutomationFunction<UnregisterTypeLibFunction>(
+            unregisterTypeLibForUserName, attributes.guid, attributes.wMajorVerNum,
+            attributes.wMinorVerNum, attributes.lcid, attributes.syskind);
+        return;
+    }
+    const MachineClassesRoot machineClasses;
+    if (machineClasses.status() == ERROR_SUCCESS)
+        callAutomationFunction<UnregisterTypeLibFunction>(
+            unregisterTypeLibName, attributes.guid, attributes.wMajorVerNum,
+            attributes.wMinorVerNum, attributes.lcid, attributes.syskind);
 }
 
 } // namespace
@@ -193,8 +250,8 @@ HRESULT applyRegistryScript(int resourceId, ScriptMode mode, RegistrationScope s
     if (FAILED(found))
         return found;
     const ScriptReplacement replacements[] = {
-        {"MODULE", doubleSingleQuotes(server.command)},
-        {"MODULE_RAW", doubleSingleQuotes(server.path)},
+        {"MODULE", doubleSingleQuotes(narrow(server.command))},
+        {"MODULE_RAW", doubleSingleQuotes(narrow(server.path))},
     };
     std::string_view script;
     if (!registryScriptText(resourceId, script))
@@ -236,11 +293,7 @@ void unregisterTypeLibrary(RegistrationScope scope) {
         return;
     // Without the neutral locale's key the system removes the library's keys whole.
     RegDeleteTreeW(hiveOf(scope), (classesKeyWide + neutralLocaleKey(*attributes)).c_str());
-    // An automation library without the function leaves the registration alone.
-    callAutomationFunction<UnregisterTypeLibFunction>(
-        scope == RegistrationScope::User ? unregisterTypeLibForUserName : unregisterTypeLibName,
-        attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
-        attributes->syskind);
+    unregisterTypeLibraryIn(scope, *attributes);
     removeEmptyLibraryKeys(hiveOf(scope), *attributes);
     library->ReleaseTLibAttr(attributes);
 }

@@ -63,25 +63,20 @@ void resetToDefaults() {
     controller.hotKey3 = defaultHotKey3;
 }
 
-template <size_t N> int writeFields(HKEY key, const StoredField (&fields)[N]) {
-    for (const StoredField& stored : fields) {
-        const DWORD value = static_cast<DWORD>(controller.*stored.field);
-        if (RegSetValueExA(key, stored.valueName, 0, REG_DWORD,
-                           reinterpret_cast<const BYTE*>(&value), sizeof(value)) != ERROR_SUCCESS)
+template <size_t N> int writeFields(const RegistryKey& key, const StoredField (&fields)[N]) {
+    for (const StoredField& stored : fields)
+        if (key.setNumber(stored.valueName, static_cast<DWORD>(controller.*stored.field)) !=
+            ERROR_SUCCESS)
             return fail(stored.writeFailure);
-    }
     return 1;
 }
 
 // A field takes a value only when the value is exactly 32 bits, whatever its type; a shorter one
 // would leave the field half old, half new.
-template <size_t N> int readFields(HKEY key, const StoredField (&fields)[N]) {
+template <size_t N> int readFields(const RegistryKey& key, const StoredField (&fields)[N]) {
     for (const StoredField& stored : fields) {
         DWORD value = 0;
-        DWORD size = sizeof(value);
-        if (RegQueryValueExA(key, stored.valueName, nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-            size != sizeof(value))
+        if (key.queryNumber(stored.valueName, value) != ERROR_SUCCESS)
             return fail(stored.readFailure);
         controller.*stored.field = static_cast<int32_t>(value);
     }
@@ -96,11 +91,10 @@ struct StoredVersion {
     size_t length;
 };
 
-bool readStoredVersion(HKEY key, StoredVersion& stored) {
+bool readStoredVersion(const RegistryKey& key, StoredVersion& stored) {
     DWORD size = sizeof(stored.text);
     std::memset(stored.text, 0, sizeof(stored.text));
-    if (RegQueryValueExA(key, versionValueName, nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(stored.text), &size) != ERROR_SUCCESS)
+    if (key.queryValue(versionValueName, stored.text, size) != ERROR_SUCCESS)
         return false;
     if (size > versionTextSize && stored.text[versionTextSize] != '\0')
         return false;
@@ -144,7 +138,7 @@ bool storedVersionMatches(const char* runningVersion) {
     if (!key.open(HKEY_CURRENT_USER, controllerKeyPath, readAccess))
         return fail(ErrorReadControllerKey);
     StoredVersion stored;
-    if (!readStoredVersion(key.get(), stored))
+    if (!readStoredVersion(key, stored))
         return fail(ErrorReadVersion);
     return stored.length == std::strlen(runningVersion) &&
            std::memcmp(stored.text, runningVersion, stored.length) == 0;
@@ -154,10 +148,10 @@ int loadSettings() {
     RegistryKey key;
     if (!key.open(HKEY_CURRENT_USER, controllerKeyPath, readAccess))
         return fail(ErrorReadControllerKey);
-    if (!readFields(key.get(), controllerKeyFields))
+    if (!readFields(key, controllerKeyFields))
         return 0;
     StoredVersion stored;
-    if (!readStoredVersion(key.get(), stored))
+    if (!readStoredVersion(key, stored))
         return fail(ErrorReadVersion);
     // The field always keeps a terminator, even when the stored text fills all of it.
     std::memset(controller.version, 0, sizeof(controller.version));
@@ -166,7 +160,7 @@ int loadSettings() {
 
     if (!key.open(HKEY_CURRENT_USER, settingsKeyPath, readAccess))
         return fail(ErrorReadSettingsKey);
-    if (!readFields(key.get(), settingsKeyFields))
+    if (!readFields(key, settingsKeyFields))
         return 0;
     controller.lastError = ErrorNone;
     return 1;
@@ -179,17 +173,16 @@ int saveSettings(int reset) {
     RegistryKey key;
     if (!key.create(HKEY_CURRENT_USER, controllerKeyPath, writeAccess))
         return fail(ErrorWriteControllerKey);
-    if (!writeFields(key.get(), controllerKeyFields))
+    if (!writeFields(key, controllerKeyFields))
         return 0;
     char version[versionTextSize];
     paddedVersion(version);
-    if (RegSetValueExA(key.get(), versionValueName, 0, REG_SZ, reinterpret_cast<BYTE*>(version),
-                       sizeof(version)) != ERROR_SUCCESS)
+    if (key.setValue(versionValueName, REG_SZ, version, sizeof(version)) != ERROR_SUCCESS)
         return fail(ErrorWriteVersion);
 
     if (!key.create(HKEY_CURRENT_USER, settingsKeyPath, writeAccess))
         return fail(ErrorWriteSettingsKey);
-    if (!writeFields(key.get(), settingsKeyFields))
+    if (!writeFields(key, settingsKeyFields))
         return 0;
     controller.lastError = ErrorNone;
     return 1;

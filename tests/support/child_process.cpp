@@ -45,11 +45,24 @@ std::string commandLineOf(const std::string& program, const std::string& argumen
     return line;
 }
 
-ChildProcess::ChildProcess(std::string commandLine, const std::string& folder, std::string desktop)
+std::wstring wideOfAnsi(const std::string& text) {
+    const int size =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+ChildProcess::ChildProcess(const std::string& commandLine, const std::string& folder,
+                           const std::string& desktop)
+    : ChildProcess(wideOfAnsi(commandLine), wideOfAnsi(folder), wideOfAnsi(desktop)) {}
+
+ChildProcess::ChildProcess(std::wstring commandLine, const std::wstring& folder,
+                           std::wstring desktop)
     : outputPath_(newTemporaryFile()), errorsPath_(newTemporaryFile()) {
     const Handle output(inheritableWriter(outputPath_));
     const Handle errors(inheritableWriter(errorsPath_));
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = output.get();
@@ -57,7 +70,7 @@ ChildProcess::ChildProcess(std::string commandLine, const std::string& folder, s
     if (!desktop.empty())
         startup.lpDesktop = desktop.data();
     PROCESS_INFORMATION process{};
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         CloseHandle(process.hThread);
         process_ = Handle(process.hProcess);

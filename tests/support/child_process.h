@@ -12,13 +12,18 @@
 
 // The command line that starts the program at the path, quoted, with the arguments.
 std::string commandLineOf(const std::string& program, const std::string& arguments);
+// Text in the ANSI code page as wide text.
+std::wstring wideOfAnsi(const std::string& text);
 
 class ChildProcess {
   public:
     // folder: the child's current folder; desktop: the desktop it starts on; empty for the
     // test's own.
-    explicit ChildProcess(std::string commandLine, const std::string& folder = "",
-                          std::string desktop = "");
+    explicit ChildProcess(const std::string& commandLine, const std::string& folder = "",
+                          const std::string& desktop = "");
+    // The same in wide text, for a program whose path the ANSI code page cannot spell.
+    explicit ChildProcess(std::wstring commandLine, const std::wstring& folder = L"",
+                          std::wstring desktop = L"");
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -1,10 +1,15 @@
-// RegServer and UnregServer on the real program: what it leaves in HKEY_CLASSES_ROOT; and
-// their PerUser forms: the same under HKEY_CURRENT_USER\Software\Classes, nothing elsewhere.
+// RegServer and UnregServer on the real program: what it leaves in HKEY_CLASSES_ROOT (and in the
+// 64-bit view); and their PerUser forms: the same under HKEY_CURRENT_USER\Software\Classes,
+// nothing elsewhere. The machine's type library beside the user's.
 
+#include "server/server_classes.h"
+#include "server/server_module.h"
+#include "server/server_registration.h"
 #include "support/controller_process.h"
 #include "support/registry.h"
 #include "support/server_keys.h"
 #include "support/test_host.h"
+#include "zezizer.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +77,20 @@ void leaveOutWinesTypeLibrary(std::map<std::string, RegistryTree>& trees) {
         std::erase_if(tree, ofLibrary);
 }
 
+// Where 64-bit clients look the interface up; on a 32-bit system the one view.
+bool inThe64BitView(HKEY hive, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(hive, (classesKey + path).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key))
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool on64BitWindows() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 std::string lowered(std::string text) {
     CharLowerA(text.data());
     return text;
@@ -111,6 +130,8 @@ class ServerRegistrationSwitch : public testing::Test {
                   std::optional<std::string>("ILumoCode"));
         EXPECT_EQ(registryText(HKEY_CLASSES_ROOT, interfaceKey + "\\TypeLib"),
                   std::optional<std::string>(libraryIdText));
+        EXPECT_TRUE(!on64BitWindows() ||
+                    inThe64BitView(HKEY_LOCAL_MACHINE, interfaceKey + "\\ProxyStubClsid32"));
     }
 
     static void expectNothingRegistered() {
@@ -119,6 +140,7 @@ class ServerRegistrationSwitch : public testing::Test {
               std::string("AppID\\") + appIdText, std::string("AppID\\ZEZIZER.EXE"),
               std::string("TypeLib\\") + libraryIdText, interfaceKey})
             EXPECT_FALSE(registryKeyExists(HKEY_CLASSES_ROOT, key)) << key;
+        EXPECT_FALSE(inThe64BitView(HKEY_LOCAL_MACHINE, interfaceKey));
         EXPECT_TRUE(registryKeyExists(HKEY_CLASSES_ROOT, "AppID"));
         EXPECT_TRUE(registryKeyExists(HKEY_CLASSES_ROOT, "CLSID"));
     }
@@ -185,6 +207,7 @@ TEST_F(ServerRegistrationSwitch, PerUserWritesTheMachinesKeysUnderTheUsersClasse
     EXPECT_FALSE(windowSeen);
     for (const auto& [key, tree] : registrationUnder(HKEY_CURRENT_USER))
         EXPECT_TRUE(tree.empty()) << key;
+    EXPECT_FALSE(inThe64BitView(HKEY_CURRENT_USER, interfaceKey));
     EXPECT_TRUE(machineKeys() == machineBefore) << "the machine's keys changed";
     EXPECT_EQ(runController("/UnregServerPerUser"), 0u) << "with nothing registered";
 }
@@ -198,6 +221,43 @@ TEST_F(ServerRegistrationSwitch, TheMachinesRegistrationGoesToTheMachineBesideTh
     EXPECT_EQ(runController("/RegServer"), 0u);
     EXPECT_EQ(readRegistryTree(HKEY_LOCAL_MACHINE, classesKey + classKey), expectedClassKey());
     EXPECT_EQ(readRegistryTree(HKEY_CURRENT_USER, userClassKey), (RegistryTree{{"", {}}}));
+}
+
+// RegisterTypeLib writes through HKEY_CLASSES_ROOT, which Windows' merged view sends to the user's
+// hive where the user's classes hold the key: this process's own mapping of it stands in for that.
+TEST_F(ServerRegistrationSwitch, TheMachinesTypeLibraryGoesToTheMachineWhereverClassesRootLeads) {
+    initServerModule(GetModuleHandleA(nullptr), serverClasses(), LIBID_ZEZIZERLib);
+    const std::string elsewhere = "Software\\ZEZIZER classes test";
+    HKEY mapped = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, elsewhere.c_str(), &mapped), ERROR_SUCCESS);
+    for (const bool registering : {true, false}) {
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, mapped);
+        if (registering)
+            EXPECT_EQ(registerTypeLibrary(RegistrationScope::Machine), S_OK);
+        else
+            unregisterTypeLibrary(RegistrationScope::Machine);
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        for (const std::string& key : {typeLibraryKey, interfaceKey}) {
+            EXPECT_EQ(registryKeyExists(HKEY_LOCAL_MACHINE, classesKey + key), registering) << key;
+            EXPECT_FALSE(registryKeyExists(HKEY_CURRENT_USER, elsewhere + "\\" + key)) << key;
+        }
+    }
+    RegCloseKey(mapped);
+    RegDeleteTreeA(HKEY_CURRENT_USER, elsewhere.c_str());
+}
+
+TEST_F(ServerRegistrationSwitch, AfterTheUsersOwnRegistrationTheMachinesGoesToTheMachine) {
+    SKIP_UNDER_WINE("its HKEY_CLASSES_ROOT has no merged view");
+    ASSERT_EQ(runController("/RegServerPerUser"), 0u);
+    const auto users = registrationUnder(HKEY_CURRENT_USER);
+    for (const char* registration : {"/RegServer", "/UnregServer"}) {
+        EXPECT_EQ(runController(registration), 0u);
+        for (const std::string& key : {typeLibraryKey, interfaceKey})
+            EXPECT_EQ(registryKeyExists(HKEY_LOCAL_MACHINE, classesKey + key),
+                      registration == std::string("/RegServer"))
+                << registration << " " << key;
+        EXPECT_EQ(registrationUnder(HKEY_CURRENT_USER), users) << registration;
+    }
 }
 
 TEST_F(ServerRegistrationSwitch, AFurtherArgumentBehindTheSwitchStartsTheControllerInstead) {

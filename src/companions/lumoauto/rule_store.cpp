@@ -4,27 +4,14 @@
 
 namespace {
 
-// Registry value names are at most this long.
-constexpr DWORD longestValueName = 16383;
-
-std::optional<std::wstring> storedText(HKEY key, const std::wstring& name) {
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
+std::optional<std::wstring> storedText(const RegistryKey& key, const std::wstring& name) {
+    std::wstring text;
+    if (key.queryText(name.c_str(), text) != ERROR_SUCCESS)
         return std::nullopt;
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
-                         &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::nullopt;
-    // Stored text need not end in a null, or may hold several.
-    text.resize(size / sizeof(wchar_t));
-    return text.substr(0, text.find(L'\0'));
+    return text;
 }
 
-void readRule(HKEY key, const std::wstring& name, StoredRules& stored) {
+void readRule(const RegistryKey& key, const std::wstring& name, StoredRules& stored) {
     Rule rule;
     rule.program = name;
     std::string problem = "not text";
@@ -47,38 +34,32 @@ StoredRules loadRules() {
     RegistryKey key;
     if (!openRulesKey(key, KEY_READ, false))
         return stored;
-    std::wstring name(longestValueName + 1, L'\0');
+    std::wstring name;
     for (DWORD index = 0;; ++index) {
-        DWORD length = longestValueName + 1;
-        const LONG status = RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr,
-                                          nullptr, nullptr);
+        const LONG status = key.valueName(index, name);
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         if (status == ERROR_SUCCESS)
-            readRule(key.get(), name.substr(0, length), stored);
+            readRule(key, name, stored);
     }
     return stored;
 }
 
 namespace {
 
-bool writeSettings(HKEY key, const std::wstring& name, const std::wstring& settings) {
-    return RegSetValueExW(
-               key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(settings.c_str()),
-               static_cast<DWORD>((settings.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+bool writeSettings(const RegistryKey& key, const std::wstring& name, const std::wstring& settings) {
+    return key.setText(name.c_str(), settings) == ERROR_SUCCESS;
 }
 
 // The name a value is stored under, which may differ in case from the name asked for.
-std::optional<std::wstring> storedName(HKEY key, const std::wstring& name) {
-    std::wstring found(longestValueName + 1, L'\0');
+std::optional<std::wstring> storedName(const RegistryKey& key, const std::wstring& name) {
+    std::wstring found;
     for (DWORD index = 0;; ++index) {
-        DWORD length = longestValueName + 1;
-        const LONG status =
-            RegEnumValueW(key, index, found.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG status = key.valueName(index, found);
         if (status == ERROR_NO_MORE_ITEMS)
             return std::nullopt;
-        if (status == ERROR_SUCCESS && sameText(found.substr(0, length), name))
-            return found.substr(0, length);
+        if (status == ERROR_SUCCESS && sameText(found, name))
+            return found;
     }
 }
 
@@ -89,27 +70,24 @@ bool storeRule(const Rule& rule, std::optional<std::wstring>& replaced) {
     if (!openRulesKey(key, KEY_READ | KEY_SET_VALUE, true))
         return false;
     replaced.reset();
-    const std::optional<std::wstring> stored = storedName(key.get(), rule.program);
+    const std::optional<std::wstring> stored = storedName(key, rule.program);
     if (stored)
-        replaced = storedText(key.get(), *stored).value_or(L"(damaged)");
+        replaced = storedText(key, *stored).value_or(L"(damaged)");
     // The new settings first, over the old ones: a write that fails leaves the rule as it was.
     const std::wstring settings = storedSettings(rule);
-    if (!writeSettings(key.get(), stored.value_or(rule.program), settings))
+    if (!writeSettings(key, stored.value_or(rule.program), settings))
         return false;
     if (!stored || *stored == rule.program)
         return true;
     // The program is named as given now, in another case: a value keeps the case it was made
     // with, so it is made again.
-    return RegDeleteValueW(key.get(), stored->c_str()) == ERROR_SUCCESS &&
-           (writeSettings(key.get(), rule.program, settings) ||
-            writeSettings(key.get(), *stored, settings));
+    return key.deleteValue(stored->c_str()) == ERROR_SUCCESS &&
+           (writeSettings(key, rule.program, settings) || writeSettings(key, *stored, settings));
 }
 
 Removed removeRule(const std::wstring& program) {
     RegistryKey key;
-    if (!openRulesKey(key, KEY_QUERY_VALUE | KEY_SET_VALUE, false) ||
-        !storedName(key.get(), program))
+    if (!openRulesKey(key, KEY_QUERY_VALUE | KEY_SET_VALUE, false) || !storedName(key, program))
         return Removed::NoRule;
-    return RegDeleteValueW(key.get(), program.c_str()) == ERROR_SUCCESS ? Removed::Done
-                                                                        : Removed::Failed;
+    return key.deleteValue(program.c_str()) == ERROR_SUCCESS ? Removed::Done : Removed::Failed;
 }
