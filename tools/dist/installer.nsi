@@ -377,7 +377,7 @@ Function CheckFolder
     ${If} $Scope != machine
         Return
     ${EndIf}
-    ; The full path, so that no ".." or relative part leads out of Program Files.
+    ; The folder as Windows resolves it, however it is spelt.
     StrCpy $1 $INSTDIR
     System::Call "kernel32::GetFullPathNameW(w r1, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2"
     StrCpy $0 0
