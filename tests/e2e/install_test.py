@@ -80,11 +80,11 @@ def controllers(program="zezizer.exe"):
     return running_programs(program, PREFIX)
 
 
-def runs_installed(command_line):
+def runs_installed(command_line, installed=INSTALLED):
     """Whether a controller's command line (the short path COM registered, or the long one) names
     the installed file."""
     program = command_line.split(" -")[0].strip('"')
-    return os.path.samefile(unix_path(program), unix_path(INSTALLED))
+    return os.path.samefile(unix_path(program), unix_path(installed))
 
 
 def windows_folder(variable):
@@ -131,6 +131,19 @@ class InstallTest(unittest.TestCase):
         sightings = watch.wait_for(seen + 1, timeout=10)[seen:]
         self.assertTrue(sightings, f"no code on the screen after {what}")
         self.assertEqual((sightings[0]["command"], sightings[0]["exact"]), (command, True), what)
+
+    def assert_removed(self, folder):
+        """Nothing is left of an installation for everyone into FOLDER."""
+        # The uninstaller goes on in a copy of itself after the one started has ended.
+        self.assertTrue(wait_until(lambda: not os.path.exists(unix_path(folder)), 30),
+                        f"the installed folder {folder} stays")
+        self.assertTrue(wait_until(lambda: not key_exists(UNINSTALL_KEY, 32), 10))
+        for key in INSTALLED_KEYS:
+            for view in (32, 64):
+                self.assertFalse(key_exists(key, view), f"{key} stays in the {view}-bit view")
+        self.assertFalse({"ZEZIZER", "LumoAuto"} & set(stored(RUN_KEY, 32)))
+        self.assertFalse(os.path.exists(unix_path(SHORTCUT)))
+        self.assertFalse(os.path.exists(unix_path(SWITCHER_SHORTCUT)))
 
     def wait_for_controllers(self, count, what):
         self.assertTrue(wait_until(lambda: len(controllers()) == count, 20),
@@ -246,20 +259,10 @@ class InstallTest(unittest.TestCase):
 
         seen = len(watch.sightings())
         self.assertEqual(run("wine", UNINSTALLER, "/S", check=False).returncode, 0)
-        # The uninstaller goes on in a copy of itself after the one started has ended.
-        self.assertTrue(wait_until(lambda: not os.path.exists(unix_path(INSTALL_DIR)), 30),
-                        "the installed folder stays")
+        self.assert_removed(INSTALL_DIR)
         self.expect_code(watch, seen, STEREO_OFF, "the uninstaller's end of the controller")
         self.wait_for_controllers(0, "after the uninstall")
-        self.assertTrue(wait_until(lambda: not key_exists(UNINSTALL_KEY, 32), 10))
-        for key in INSTALLED_KEYS:
-            for view in (32, 64):
-                self.assertFalse(key_exists(key, view), f"{key} stays in the {view}-bit view")
         self.assertEqual(controllers("lumoauto.exe"), [], "the uninstaller left lumoauto running")
-        self.assertNotIn("ZEZIZER", stored(RUN_KEY, 32))
-        self.assertNotIn("LumoAuto", stored(RUN_KEY, 32))
-        self.assertFalse(os.path.exists(unix_path(SHORTCUT)))
-        self.assertFalse(os.path.exists(unix_path(SWITCHER_SHORTCUT)))
         self.assertEqual(stored(CONTROLLER_KEY), settings, "the user's settings changed")
         self.assertEqual(stored(RULES_KEY), {"Game.exe": "stereo-reverse running off-after"},
                          "the user's program rules changed")
@@ -272,6 +275,25 @@ class InstallTest(unittest.TestCase):
         self.assertEqual(stored(CONTROLLER_KEY), settings)
         self.assertFalse(key_exists(UNINSTALL_KEY, 32))
         self.assertEqual(controllers(), [])
+
+    def test_machine_folder_and_restarts_without_rights(self):
+        """For everyone, started as if without an administrator's rights (the installers' seam):
+        the restart as administrator keeps /D= and the uninstaller's folder, and only a folder
+        inside Program Files is taken."""
+        os.environ["ZEZIZER_SETUP_NOT_ADMINISTRATOR"] = "1"
+        self.addCleanup(os.environ.pop, "ZEZIZER_SETUP_NOT_ADMINISTRATOR")
+        # Wine quotes an argument that holds a blank, and NSIS takes only an unquoted /D=: the
+        # folder goes as words, which Wine joins with blanks.
+        for refused in (r"C:\Games\ZEZIZER", r"C:\Program Files Games\ZEZIZER"):
+            self.assertEqual(setup(*f"/D={refused}".split()).returncode, 2, refused)
+            self.assertFalse(os.path.exists(unix_path(refused)), refused)
+            self.assertFalse(key_exists(CLASS_KEY, 32), refused)
+        folder = r"C:\Program Files (x86)\Vorn Test"
+        self.assertEqual(setup(*f"/D={folder}".split()).returncode, 0, "into Program Files")
+        server = stored(CLASS_KEY + r"\LocalServer32", 32)["(Default)"]
+        self.assertTrue(runs_installed(server, folder + r"\ZEZIZER.exe"), server)
+        self.assertEqual(run("wine", folder + r"\uninstall.exe", "/S", check=False).returncode, 0)
+        self.assert_removed(folder)
 
 
 # [text](target) and ![alt](target), the target up to a blank or the closing parenthesis.

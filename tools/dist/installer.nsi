@@ -21,6 +21,16 @@
 ; Switches: /S silent; /ALLUSERS for everyone (what /S alone installs), /CURRENTUSER for me only;
 ; /D=FOLDER the folder (last on the line, unquoted); /NOAUTOSTART leaves "Start with Windows" out,
 ; /NOAUTOSWITCH "Switch by program". The uninstaller: /S silent; it knows its own scope.
+;
+; For everyone it installs only into Program Files: the machine's COM registration and Run values
+; point into the folder, so whoever can change its files runs code in every user's log-on, and
+; elevated for an elevated client. Program Files' permissions let only administrators change it;
+; a folder made elsewhere lets users create and change files. For me only installs anywhere.
+;
+; The test seam: with the environment variable ZEZIZER_SETUP_NOT_ADMINISTRATOR=1 the installer
+; and the uninstaller take their first run for one without an administrator's rights and start
+; themselves again "as administrator" (under Wine IsUserAnAdmin always answers yes). The run so
+; started asks IsUserAnAdmin itself. It grants nothing: the restart still asks Windows for consent.
 
 Unicode true
 !macro Require NAME
@@ -70,6 +80,7 @@ Unicode true
 !define NEEDS_ADMINISTRATOR "Installing for everyone needs an administrator's rights, and this \
     installer has none. Run it as an administrator, or choose $\"For me only$\" (/CURRENTUSER), \
     which needs none."
+!define NOT_ADMINISTRATOR_SEAM "ZEZIZER_SETUP_NOT_ADMINISTRATOR"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZEZIZER"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
@@ -123,6 +134,7 @@ Var ForMeButton
 !insertmacro MUI_PAGE_WELCOME
 Page custom ScopePage ScopePageLeave
 !insertmacro MUI_PAGE_COMPONENTS
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderPageLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -210,11 +222,25 @@ FunctionEnd
 
 ; Starts this installer or uninstaller again with an administrator's rights (Windows asks for
 ; consent), waits for it and ends with its exit code. Returns only when Windows did not start it.
+; NSIS takes /D= and the uninstaller's _?= off $CMDLINE, so the folder goes on again, last and
+; unquoted as NSIS requires: the uninstaller runs as a copy in the temporary folder, and without
+; _?= its restart would take that folder for the installation.
 !macro RunAsAdministratorFunction UN
 Function ${UN}RunAsAdministrator
     ${GetParameters} $1
+    StrCpy $1 "${RELAUNCHED} $1"
+    !if "${UN}" == "un."
+        StrCpy $1 "$1 _?=$INSTDIR"
+    !else
+        ${If} $INSTDIR != ""
+        ${AndIf} $INSTDIR != $DefaultFolder
+            StrCpy $1 "$1 /D=$INSTDIR"
+        ${EndIf}
+    !endif
+    ; From registers: a quote in a path (the temporary folder of O'Brien) would end a literal.
+    StrCpy $5 $EXEPATH
     System::Call "*(i ${SHELLEXECUTEINFO_SIZE}, i ${SEE_MASK_NOCLOSEPROCESS}, p $HWNDPARENT, \
-        w 'runas', w '$EXEPATH', w '${RELAUNCHED} $1', p 0, i ${SW_SHOWNORMAL}, p 0, p 0, p 0, \
+        w 'runas', w r5, w r1, p 0, i ${SW_SHOWNORMAL}, p 0, p 0, p 0, \
         p 0, i 0, p 0, p 0) p .r2"
     System::Call "shell32::ShellExecuteExW(p r2) i .r0"
     ${If} $0 <> 0
@@ -246,6 +272,11 @@ Function ${UN}UseScope
         Return
     ${EndIf}
     System::Call "shell32::IsUserAnAdmin() i .r0"
+    ReadEnvStr $1 "${NOT_ADMINISTRATOR_SEAM}"
+    ${If} $1 == 1
+    ${AndIf} $Relaunched = 0
+        StrCpy $0 0
+    ${EndIf}
     ${If} $0 = 0
     ${AndIf} $Relaunched = 0
         Call ${UN}RunAsAdministrator
@@ -328,7 +359,59 @@ Function FailInstall
     Abort
 FunctionEnd
 
+; $0: 1 when the full path of $INSTDIR lies inside the folder PARENT ($1 holds that path).
+!macro IsInside PARENT
+    StrLen $2 "${PARENT}\"
+    StrCpy $3 $1 $2
+    StrLen $4 $1
+    ${If} $3 == "${PARENT}\"
+    ${AndIf} $4 > $2
+        StrCpy $0 1
+    ${EndIf}
+!macroend
+
+; For everyone only a folder inside Program Files (see the top): says why otherwise. $0: 1 when
+; the folder will do. A short (8.3) name of Program Files is refused too.
+Function CheckFolder
+    StrCpy $0 1
+    ${If} $Scope != machine
+        Return
+    ${EndIf}
+    ; The folder as Windows resolves it, however it is spelt.
+    StrCpy $1 $INSTDIR
+    System::Call "kernel32::GetFullPathNameW(w r1, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2"
+    StrCpy $0 0
+    ${If} $2 > 0
+    ${AndIf} $2 < ${NSIS_MAX_STRLEN}
+        !insertmacro IsInside $PROGRAMFILES32
+        !insertmacro IsInside $PROGRAMFILES64
+    ${EndIf}
+    ${If} $0 = 0
+        StrCpy $1 "$PROGRAMFILES32 or $PROGRAMFILES64"
+        ${If} $PROGRAMFILES32 == $PROGRAMFILES64
+            StrCpy $1 $PROGRAMFILES32
+        ${EndIf}
+        MessageBox MB_OK|MB_ICONSTOP "For everyone, ${PRODUCT} installs only into a folder inside \
+            $1. Its programs start at every user's log-on and for every program that uses them, \
+            so they belong where only administrators can change files; in $INSTDIR other users \
+            may be able to. Choose a folder inside $1, or install for me only (/CURRENTUSER), \
+            which installs into any folder." /SD IDOK
+    ${EndIf}
+FunctionEnd
+
+Function FolderPageLeave
+    Call CheckFolder
+    ${If} $0 = 0
+        Abort
+    ${EndIf}
+FunctionEnd
+
 Section "-Programs"
+    Call CheckFolder
+    ${If} $0 = 0
+        SetErrorLevel 2
+        Abort
+    ${EndIf}
     StrCpy $FreshFolder 1
     ${If} ${FileExists} "$INSTDIR\*.*"
         StrCpy $FreshFolder 0
