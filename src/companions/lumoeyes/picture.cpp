@@ -11,7 +11,8 @@ constexpr int viewSize = 256;
 constexpr COLORREF surroundColour = RGB(164, 176, 194);
 constexpr COLORREF textColour = RGB(24, 28, 36);
 constexpr int textLinesHeightShare = 6; // one sixth of the area is for the lines
-constexpr int fontHeightDivisor = 4;    // the lines' band holds about four lines
+constexpr int fontHeightDivisor = 6;    // the lines' band holds about six lines, wrapped ones too
+constexpr int smallestFont = 10;
 
 constexpr wchar_t whatToSee[] =
     L"Each eye reads only its own letter: L for the left eye, R for the right (shut one eye to "
@@ -78,9 +79,10 @@ void TestViews::draw(HDC dc, const RECT& area, Eye eye, const std::wstring& line
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchBlt(dc, left, area.top, side, side, source.get(), eye == Eye::Left ? 0 : viewSize, 0,
                viewSize, viewSize, SRCCOPY);
-    HFONT font = CreateFontW(-std::max(8, textHeight / fontHeightDivisor), 0, 0, 0, FW_SEMIBOLD, 0,
-                             0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    HFONT font =
+        CreateFontW(-std::max(smallestFont, textHeight / fontHeightDivisor), 0, 0, 0, FW_SEMIBOLD,
+                    0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
     HGDIOBJ oldFont = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, textColour);
