@@ -6,7 +6,7 @@
 # rebuilds byte for byte. All install what is missing first.
 BUILD ?= build
 RELEASE := $(BUILD)/release
-SHIPPED := ZEZIZER lumosend lumowatch lumoauto
+SHIPPED := ZEZIZER lumosend lumowatch lumoauto lumoeyes
 
 ifeq ($(OS),Windows_NT)
 CONFIGURE_FLAGS :=

@@ -192,6 +192,25 @@ def show_lumoauto(screen):
         stop(auto)
 
 
+def show_eye_tests(screen):
+    """lumoeyes' picture of each mode over the whole screen, as eyes-MODE.png; Esc ends each."""
+    for mode in ("interleaved", "over-under", "page-flip"):
+        test = subprocess.Popen(["timeout", "120", "wine", os.path.join(BUILD, "lumoeyes.exe"), mode],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        try:
+            if not wait_until(lambda: screen.code_rows()[0] == "R", 10):
+                fail(f"lumoeyes {mode} sent no code")
+            wait_for_no_code(screen)
+            shoot(screen, "eyes-" + mode)
+            screen.point_at((DESKTOP_WIDTH // 2, DESKTOP_HEIGHT // 2))
+            screen.keys("Escape")
+            stop(test)
+        finally:
+            stop(test, 1)
+        screen.point_at(AWAY)
+
+
 def main():
     os.makedirs(SHOTS, exist_ok=True)
     delete_settings()
@@ -213,6 +232,7 @@ def main():
             close_menu(window)
         show_dialogs(screen)
         show_lumoauto(screen)
+        show_eye_tests(screen)
         show_installer(screen)
     finally:
         controller.end()

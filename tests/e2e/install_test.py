@@ -43,11 +43,12 @@ CLIENT64 = os.path.join(BUILD, "tests", "stereo64.exe")
 INSTALL_DIR = r"C:\Program Files (x86)\ZEZIZER"
 INSTALLED = INSTALL_DIR + r"\ZEZIZER.exe"
 UNINSTALLER = INSTALL_DIR + r"\uninstall.exe"
-PROGRAMS = ("ZEZIZER.exe", "lumosend.exe", "lumowatch.exe", "lumoauto.exe")
+PROGRAMS = ("ZEZIZER.exe", "lumosend.exe", "lumowatch.exe", "lumoauto.exe", "lumoeyes.exe")
 SWITCHER = INSTALL_DIR + r"\lumoauto.exe"
 START_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs"
 SHORTCUT = START_MENU + r"\Vorn Controller.lnk"
 SWITCHER_SHORTCUT = START_MENU + r"\Vorn Controller Programs.lnk"
+EYE_TEST_SHORTCUT = START_MENU + r"\Vorn Controller Eye Test.lnk"
 CSCRIPT_32 = r"C:\windows\syswow64\cscript.exe"
 
 CLASS_KEY = r"HKCR\CLSID\{CD4EE6B2-6D9E-4B89-A488-AEC7B52E0AF8}"
@@ -144,6 +145,7 @@ class InstallTest(unittest.TestCase):
         self.assertFalse({"ZEZIZER", "LumoAuto"} & set(stored(RUN_KEY, 32)))
         self.assertFalse(os.path.exists(unix_path(SHORTCUT)))
         self.assertFalse(os.path.exists(unix_path(SWITCHER_SHORTCUT)))
+        self.assertFalse(os.path.exists(unix_path(EYE_TEST_SHORTCUT)))
 
     def wait_for_controllers(self, count, what):
         self.assertTrue(wait_until(lambda: len(controllers()) == count, 20),
@@ -167,7 +169,8 @@ class InstallTest(unittest.TestCase):
         self.assertEqual(user_run.get("ZEZIZER"), f'"{folder}\\ZEZIZER.exe"')
         self.assertEqual(user_run.get("LumoAuto"), f'"{folder}\\lumoauto.exe" --background')
         start_menu = windows_folder("APPDATA") + r"\Microsoft\Windows\Start Menu\Programs"
-        for link in ("Vorn Controller.lnk", "Vorn Controller Programs.lnk"):
+        for link in ("Vorn Controller.lnk", "Vorn Controller Programs.lnk",
+                     "Vorn Controller Eye Test.lnk"):
             self.assertTrue(os.path.isfile(unix_path(start_menu + "\\" + link)), link)
         entry = stored("HKCU" + UNINSTALL_KEY[4:], 32)
         self.assertEqual(entry.get("QuietUninstallString"), f'"{folder}\\uninstall.exe" /S')
@@ -205,6 +208,7 @@ class InstallTest(unittest.TestCase):
         self.assertTrue(runs_installed(server), server)
         self.assertTrue(os.path.isfile(unix_path(SHORTCUT)))
         self.assertTrue(os.path.isfile(unix_path(SWITCHER_SHORTCUT)))
+        self.assertTrue(os.path.isfile(unix_path(EYE_TEST_SHORTCUT)))
         self.assertEqual(stored(RUN_KEY, 32).get("ZEZIZER"), f'"{INSTALLED}"')
         self.assertEqual(stored(RUN_KEY, 32).get("LumoAuto"), f'"{SWITCHER}" --background')
         entry = stored(UNINSTALL_KEY, 32)

@@ -64,6 +64,8 @@ Unicode true
 ; Started by the shell with its switch: the shell passes no arguments to a program, but it does
 ; those of a shortcut.
 !define SWITCHER_BACKGROUND_LINK "lumoauto --background.lnk"
+!define EYE_TEST "lumoeyes.exe"
+!define EYE_TEST_PRODUCT "${PRODUCT} Eye Test"
 !define EXIT_WAIT_MS 15000
 !define SYNCHRONIZE 0x00100000
 !define WAIT_OBJECT_0 0
@@ -149,6 +151,7 @@ Page custom ScopePage ScopePageLeave
     !insertmacro ${MACRO} "lumosend.exe"
     !insertmacro ${MACRO} "lumowatch.exe"
     !insertmacro ${MACRO} "${SWITCHER}"
+    !insertmacro ${MACRO} "${EYE_TEST}"
 !macroend
 
 ; An upgrade keeps the previous files until the new ones are registered, to put them back when
@@ -450,6 +453,7 @@ Section "-Programs"
 
     CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}"
     CreateShortCut "$SMPROGRAMS\${SWITCHER_PRODUCT}.lnk" "$INSTDIR\${SWITCHER}"
+    CreateShortCut "$SMPROGRAMS\${EYE_TEST_PRODUCT}.lnk" "$INSTDIR\${EYE_TEST}"
     CreateShortCut "$INSTDIR\${SWITCHER_BACKGROUND_LINK}" "$INSTDIR\${SWITCHER}" "--background"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 SectionEnd
@@ -643,6 +647,7 @@ Section "Uninstall"
     RMDir /REBOOTOK "$INSTDIR"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$SMPROGRAMS\${SWITCHER_PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${EYE_TEST_PRODUCT}.lnk"
     DeleteRegValue SHCTX "${RUN_KEY}" "${RUN_VALUE}"
     DeleteRegValue SHCTX "${RUN_KEY}" "${SWITCHER_RUN_VALUE}"
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"

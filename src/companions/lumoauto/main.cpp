@@ -5,8 +5,8 @@
 
 #include "lumoauto/command_line.h"
 #include "lumoauto/programs_window.h"
+#include "common/console_output.h"
 #include "common/handle.h"
-#include "common/utf8.h"
 
 #include <windows.h>
 
@@ -32,36 +32,9 @@ std::vector<std::wstring> argumentWords() {
     return result;
 }
 
-// A program without a console writes to where its output was sent, or else to the console of the
-// command prompt that started it.
-HANDLE outputHandle(DWORD which) {
-    HANDLE handle = GetStdHandle(which);
-    if (handle && handle != INVALID_HANDLE_VALUE)
-        return handle;
-    if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
-        return nullptr;
-    handle = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
-    return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
-}
-
-void write(DWORD which, const std::string& text) {
-    HANDLE handle = text.empty() ? nullptr : outputHandle(which);
-    if (!handle)
-        return;
-    DWORD mode = 0;
-    DWORD written = 0;
-    if (GetConsoleMode(handle, &mode)) {
-        const std::wstring wide = widen(text);
-        WriteConsoleW(handle, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else {
-        WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    }
-}
-
 int answerOnConsole(const Answer& answer) {
-    write(STD_OUTPUT_HANDLE, answer.output);
-    write(STD_ERROR_HANDLE, answer.errors);
+    writeConsoleOutput(STD_OUTPUT_HANDLE, answer.output);
+    writeConsoleOutput(STD_ERROR_HANDLE, answer.errors);
     return answer.exitCode;
 }
 

@@ -1,0 +1,155 @@
+#include "lumoeyes/page_flip.h"
+
+#include <cstdio>
+
+namespace {
+
+using Direct3DCreate9Function = IDirect3D9*(WINAPI*)(UINT);
+using Direct3DCreate9ExFunction = HRESULT(WINAPI*)(UINT, IDirect3D9Ex**);
+
+// Presents queued ahead of the screen: two, so that a present waits for a refresh rather than
+// the program falling behind by a whole queue.
+constexpr UINT frameLatency = 2;
+constexpr UINT flipBackBuffers = 2;
+
+std::string hexError(HRESULT error) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(error));
+    return text;
+}
+
+} // namespace
+
+PageFlip::~PageFlip() {
+    for (ComPtr<IDirect3DSurface9>& frame : frames_)
+        frame.reset();
+    swapChainEx_.reset();
+    deviceEx_.reset();
+    device_.reset();
+    direct3d_.reset();
+    if (library_)
+        FreeLibrary(library_);
+}
+
+bool PageFlip::fail(const char* what, HRESULT error) {
+    whyNot_ = std::string(what) + " (error " + hexError(error) + ")";
+    return false;
+}
+
+bool PageFlip::start(HWND window, SIZE screen, const TestViews& views, const std::wstring& lines) {
+    views_ = &views;
+    screen_ = screen;
+    library_ = LoadLibraryW(L"d3d9.dll");
+    if (!library_)
+        return fail("Direct3D 9 is not installed", HRESULT_FROM_WIN32(GetLastError()));
+    // Direct3D 9Ex, and with it the frame statistics and the flip model, came with Vista and 7.
+    const auto createEx = reinterpret_cast<Direct3DCreate9ExFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library_, "Direct3DCreate9Ex")));
+    const auto create = reinterpret_cast<Direct3DCreate9Function>(
+        reinterpret_cast<void*>(GetProcAddress(library_, "Direct3DCreate9")));
+    ComPtr<IDirect3D9Ex> direct3dEx;
+    if (createEx && SUCCEEDED(createEx(D3D_SDK_VERSION, direct3dEx.put())))
+        direct3d_ = ComPtr<IDirect3D9>(direct3dEx.get());
+    else if (create)
+        *direct3d_.put() = create(D3D_SDK_VERSION);
+    if (!direct3d_)
+        return fail("Direct3D cannot start: no 3D device", E_FAIL);
+    D3DDISPLAYMODE mode{};
+    if (SUCCEEDED(direct3d_->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode)))
+        refreshHz_ = mode.RefreshRate;
+
+    D3DPRESENT_PARAMETERS parameters{};
+    parameters.BackBufferWidth = static_cast<UINT>(screen.cx);
+    parameters.BackBufferHeight = static_cast<UINT>(screen.cy);
+    parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
+    parameters.BackBufferCount = flipBackBuffers;
+    parameters.hDeviceWindow = window;
+    parameters.Windowed = TRUE;
+    parameters.PresentationInterval = D3DPRESENT_INTERVAL_ONE;
+    // Windowed, so that the controller's code window can open above the picture.
+    const DWORD behaviour = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE;
+    HRESULT result = E_FAIL;
+    if (direct3dEx) {
+        // The flip model (Windows 7 and later), else the classic copy.
+        for (const D3DSWAPEFFECT effect : {D3DSWAPEFFECT_FLIPEX, D3DSWAPEFFECT_DISCARD}) {
+            parameters.SwapEffect = effect;
+            D3DPRESENT_PARAMETERS asked = parameters;
+            result = direct3dEx->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                                behaviour, &asked, nullptr, deviceEx_.put());
+            if (SUCCEEDED(result))
+                break;
+        }
+        if (SUCCEEDED(result)) {
+            device_ = ComPtr<IDirect3DDevice9>(deviceEx_.get());
+            deviceEx_->SetMaximumFrameLatency(frameLatency);
+            ComPtr<IDirect3DSwapChain9> swapChain;
+            if (SUCCEEDED(device_->GetSwapChain(0, swapChain.put())))
+                swapChain->QueryInterface(__uuidof(IDirect3DSwapChain9Ex), swapChainEx_.putVoid());
+        }
+    } else {
+        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        parameters.BackBufferCount = 1;
+        result = direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, behaviour,
+                                         &parameters, device_.put());
+    }
+    if (FAILED(result))
+        return fail("Direct3D cannot start: no 3D device", result);
+    for (ComPtr<IDirect3DSurface9>& frame : frames_) {
+        result = device_->CreateOffscreenPlainSurface(static_cast<UINT>(screen.cx),
+                                                      static_cast<UINT>(screen.cy), D3DFMT_X8R8G8B8,
+                                                      D3DPOOL_DEFAULT, frame.put(), nullptr);
+        if (FAILED(result))
+            return fail("Direct3D cannot hold the frames", result);
+    }
+    redraw(lines);
+    return true;
+}
+
+void PageFlip::redraw(const std::wstring& lines) {
+    const RECT whole{0, 0, screen_.cx, screen_.cy};
+    for (int eye = 0; eye < 2; ++eye) {
+        HDC dc = nullptr;
+        if (FAILED(frames_[eye]->GetDC(&dc)))
+            continue;
+        views_->draw(dc, whole, eye == 0 ? Eye::Left : Eye::Right, lines);
+        frames_[eye]->ReleaseDC(dc);
+    }
+}
+
+void PageFlip::presentNext() {
+    ComPtr<IDirect3DSurface9> backBuffer;
+    if (SUCCEEDED(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.put())))
+        device_->StretchRect(frames_[nextEye_].get(), nullptr, backBuffer.get(), nullptr,
+                             D3DTEXF_NONE);
+    backBuffer.reset();
+    if (deviceEx_)
+        deviceEx_->PresentEx(nullptr, nullptr, nullptr, nullptr, 0);
+    else
+        device_->Present(nullptr, nullptr, nullptr, nullptr);
+    ++presentCalls_;
+    nextEye_ = 1 - nextEye_;
+    readStatistics();
+}
+
+void PageFlip::readStatistics() {
+    if (!swapChainEx_) {
+        statisticsError_ = E_NOINTERFACE;
+        return;
+    }
+    D3DPRESENTSTATS statistics{};
+    const HRESULT result = swapChainEx_->GetPresentStats(&statistics);
+    if (FAILED(result)) {
+        statisticsError_ = result;
+        return;
+    }
+    statisticsReported_ = true;
+    counted_.add({statistics.PresentCount, statistics.PresentRefreshCount});
+}
+
+std::string PageFlip::whyNoStatistics() const {
+    if (!deviceEx_)
+        return "Direct3D 9Ex is missing, and with it the present statistics";
+    if (!swapChainEx_)
+        return "the swap chain has no present statistics (IDirect3DSwapChain9Ex)";
+    return "IDirect3DSwapChain9Ex::GetPresentStats answers error " + hexError(statisticsError_);
+}
