@@ -9,6 +9,7 @@ Usage: controller_e2e.py BUILD_DIR [unittest arguments]
 """
 
 import os
+import re
 import signal
 import sys
 import time
@@ -38,10 +39,13 @@ def tearDownModule():
 
 # --- the tests -------------------------------------------------------------------------------
 
+# The version the controller runs with and stores: the build's generated version header states it.
+with open(os.path.join(BUILD, "src", "generated", "zezizer_version.h"), encoding="utf-8") as header:
+    RUNNING_VERSION = re.search(r'#define ZEZIZER_VERSION_TEXT "([^"]*)"', header.read()).group(1)
+
+
 class ControllerTest(unittest.TestCase):
     """Each test starts one controller over prepared settings and ends it again."""
-
-    running_version = None
 
     def setUp(self):
         delete_settings()
@@ -53,38 +57,22 @@ class ControllerTest(unittest.TestCase):
             self.controller.end()
         delete_settings()
 
-    @classmethod
-    def version(cls):
-        """The running version text, as a first start stores it."""
-        if ControllerTest.running_version is None:
-            delete_settings()
-            first = Controller()
-            try:
-                assert first.wait_ready(), "the controller did not start"
-                assert wait_until(lambda: "Version" in stored(CONTROLLER_KEY), 10), "no Version"
-                ControllerTest.running_version = stored(CONTROLLER_KEY)["Version"]
-            finally:
-                first.end()
-            delete_settings()
-        return ControllerTest.running_version
-
     def store_matching(self, changes=None):
         """Settings as this very version stores them: the defaults with the given changes."""
-        version = self.version()
         numbers = {"Active": 0, "Reverse": 0, "Tested": 0, "Hardware": 0, "Mode": 0,
                    "LCD Mode": 0, "Hot-Key 1": 0x279, "Hot-Key 2": 0x27A, "Hot-Key 3": 0x27B}
         numbers.update(changes or {})
         values = {(CONTROLLER_KEY if name in ("Active", "Reverse", "Tested") else SETTINGS_KEY,
                    name): value for name, value in numbers.items()}
-        store_values({**values, (CONTROLLER_KEY, "Version"): version})
+        store_values({**values, (CONTROLLER_KEY, "Version"): RUNNING_VERSION})
 
     def start(self):
-        version = self.version()
         self.controller = Controller()
         self.assertTrue(self.controller.wait_ready(), "the controller did not start")
         # Its window answers from within its creation (the tray icon's call lets sent messages
         # in), before it writes the settings of a first start or another version: Version tells.
-        self.assertTrue(wait_until(lambda: stored(CONTROLLER_KEY).get("Version") == version, 10),
+        self.assertTrue(wait_until(lambda: stored(CONTROLLER_KEY).get("Version") == RUNNING_VERSION,
+                                   10),
                         "the controller did not write its settings")
         self.screen = open_desktop()
         if not self.screen:
@@ -504,7 +492,7 @@ class StartAndExit(ControllerTest):
         store_text(CONTROLLER_KEY, "Version", "1.0.0.0")
         self.start()
         values = stored(CONTROLLER_KEY)
-        self.assertEqual(values.pop("Version"), self.version())
+        self.assertEqual(values.pop("Version"), RUNNING_VERSION)
         self.assertEqual(values, {"Active": 0, "Reverse": 0, "Tested": 0})
         self.assertEqual((stored(SETTINGS_KEY)["Mode"], stored(SETTINGS_KEY)["LCD Mode"]), (0, 0))
 
