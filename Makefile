@@ -1,5 +1,7 @@
 # The two everyday commands: `make run` builds and starts the controller, `make test` builds and
-# runs every test, `make bench` measures the controller against baselines, `make demo` drives it
+# runs every test; `make unit` runs the fast in-process tests alone, `make lint` the documents'
+# links and the workflow lint alone. `make pictures` writes the icons and the interleave test
+# pictures in res/ again. `make bench` measures the controller against baselines, `make demo` drives it
 # through its commands, menus and dialogs and takes screenshots. `make release` builds what ships,
 # lean, in $(BUILD)/release; `make dist` makes the installer and the zip from it in $(BUILD)/dist;
 # `make wintest` makes the test kit for Windows there; `make reproduce` checks that a release
@@ -28,7 +30,8 @@ ifneq ($(SOURCE_DATE_EPOCH),)
 export SOURCE_DATE_EPOCH
 endif
 
-.PHONY: all deps build release dist wintest run test bench demo stress clean reproduce
+.PHONY: all deps build release dist wintest run test unit lint pictures bench demo stress clean \
+        reproduce
 
 all: build
 
@@ -62,6 +65,21 @@ run: build
 # The install test installs the release's installer; the kit's test runs the Windows test kit.
 test: build dist wintest
 	tools/run-tests $(BUILD)
+
+# The in-process test programs, seconds in all.
+unit: build
+	tools/run-tests $(BUILD) -L unit
+
+# The documents' links and the workflow lint: no Wine, no build, only the configured tree (where
+# tools/install-deps puts actionlint).
+lint: deps $(BUILD)/CMakeCache.txt
+	ctest --test-dir $(BUILD) --output-on-failure -L lint
+
+# The pictures the resources hold, made by scripts: the two icons and the interleave test pictures.
+pictures:
+	python3 tools/make-icon res/controller.ico
+	python3 tools/make-icon --lumoauto res/lumoauto.ico
+	python3 tools/make-test-pictures res
 
 # The benchmark reports the shipped executable's size and parts beside the tested build's.
 bench: build release

@@ -5,6 +5,7 @@ with two rules among them."""
 
 import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -14,8 +15,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from wine_desktop import *  # noqa: E402,F403
 
 SHOTS = sys.argv[1]
-COMMANDS = ("stereo-normal", "stereo-reverse", "stereo-resync", "stereo-on", "lcd1", "lcd2",
-            "lcd-off", "stereo-off")
+# lumosend's names of the commands, in the order of the controller's command table.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "code",
+                       "command_table.h"), encoding="utf-8") as table:
+    COMMANDS = re.findall(r'^\s*\{"([a-z0-9-]+)",\s+\w+,', table.read(), re.MULTILINE)
 DIALOGS = ("Lumo Controller Properties", "Normal Interleaved Mode", "About Lumo Controller")
 INSTALLER = "Vorn Controller Setup"
 MANY_COLOURS = 32

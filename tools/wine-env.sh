@@ -1,6 +1,6 @@
-# Shared by the run and test helpers: a throwaway 32-bit Wine prefix under the build folder,
-# a virtual X display when there is none, and one wineserver kept alive for a whole run.
-# Sourced, not run. Keeps Wine out of the build itself.
+# The one Wine set-up of the run, test, demo and bench helpers: a throwaway 32-bit Wine prefix
+# under the build folder, a virtual X display when there is none, and one wineserver kept alive
+# for a whole run. Sourced, not run. Keeps Wine out of the build itself.
 
 WINE_TIMEOUT=${WINE_TIMEOUT:-300}
 WINE_ENV_SHIMS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64
@@ -98,3 +98,46 @@ wine_display_stop() {
 # Keeps one wineserver up for the whole run, so each program does not pay for a cold start.
 wine_server_hold() { timeout "$WINE_TIMEOUT" wineserver -p >/dev/null 2>&1 || true; }
 wine_server_stop() { timeout 60 wineserver -k >/dev/null 2>&1 || true; }
+
+# Stops what the session started when the script ends, and ends it on an interrupt.
+wine_session_traps() {
+    trap 'wine_server_stop; wine_display_stop' EXIT
+    trap 'exit 130' INT TERM
+}
+
+# A whole session in one call: the prefix's environment, a virtual display of its own, a ready
+# prefix and one wineserver held, all stopped when the calling script ends.
+wine_session_start() { # prefix-folder [with-desktop: yes (default) | no]
+    wine_env_init "$1"
+    unset DISPLAY
+    wine_display_ensure || return 1
+    wine_session_traps
+    wine_prefix_ensure "${2:-yes}" || return 1
+    wine_server_hold
+}
+
+# Runs a Windows program with its output through a file: Wine's desktop process, started by the
+# first window, would otherwise inherit the caller's pipe and keep it open long after the program
+# has ended. Returns the program's exit status.
+wine_run_captured() { # program [arguments]
+    local output status
+    output=$(mktemp)
+    timeout "$WINE_TIMEOUT" wine "$@" >"$output" 2>&1
+    status=$?
+    cat "$output"
+    rm -f "$output"
+    return $status
+}
+
+# The Linux process of a program in this prefix (other prefixes may run their own copies).
+wine_pid_in_prefix() { # program-name pattern
+    local pid
+    for pid in $(pgrep -f "$1"); do
+        if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+            echo "$pid"
+            return 0
+        fi
+    done
+    return 1
+}
+

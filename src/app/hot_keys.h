@@ -34,7 +34,8 @@ bool isRepeatOfHeldChord(HWND window, int id, LPARAM chord);
 // On heldChordTimerId: forgets the chords whose keys are up, and ends the timer with the last.
 void forgetReleasedChords(HWND window);
 
-// Registers hotKey1 to hotKey3 of the state; a failure leaves lastError 37, 38 or 39.
+// Registers hotKey1 to hotKey3 of the state; a failure leaves lastError ErrorRegisterHotKey1,
+// ErrorRegisterHotKey2 or ErrorRegisterHotKey3.
 void registerControllerHotKeys(HWND window);
 
 // hotKey1 to hotKey3 of the state, in that order.

@@ -1,7 +1,7 @@
 #include "app/tray_menu.h"
 
 #include "app/menu_ids.h"
-#include "code/controller_state.h"
+#include "code/command_table.h"
 
 #include <span>
 
@@ -18,11 +18,16 @@ constexpr MenuItem modeItems[] = {
     {MenuPageFlip, "Page Flip"},
 };
 
-constexpr MenuItem stereoNormalItem{MenuStereoNormal, "Stereo - Normal"};
-constexpr MenuItem stereoReverseItem{MenuStereoReverse, "Stereo - Reverse"};
-constexpr MenuItem stereoOffItem{MenuStereoOff, "Stereo - Off"};
-constexpr MenuItem stereoOnResyncItem{MenuStereoOnResync, "Stereo - On/Resync"};
-constexpr MenuItem stereoOnItem{MenuStereoOn, "Stereo - On"};
+// A command's item shows the command's label; the table's labels are string literals.
+constexpr MenuItem commandItem(MenuId id, DisplayCommand command) {
+    return {id, findCommand(command)->label.data()};
+}
+
+constexpr MenuItem stereoNormalItem = commandItem(MenuStereoNormal, StereoNormal);
+constexpr MenuItem stereoReverseItem = commandItem(MenuStereoReverse, StereoReverse);
+constexpr MenuItem stereoOffItem = commandItem(MenuStereoOff, StereoOff);
+constexpr MenuItem stereoOnResyncItem = commandItem(MenuStereoOnResync, StereoOnResync);
+constexpr MenuItem stereoOnItem = commandItem(MenuStereoOn, StereoOn);
 
 // The stereo items a mode offers: its "on" item, in Interleaved also the reversed one, then
 // "Stereo - Off". The item that matches active and reverse is checked.
@@ -40,9 +45,9 @@ constexpr StereoSection stereoSections[] = {
 };
 
 constexpr MenuItem lcdItems[] = {
-    {MenuLcdMode1, "LCD Mode 1"},
-    {MenuLcdMode2, "LCD Mode 2"},
-    {MenuLcdModeOff, "LCD Mode Off"},
+    commandItem(MenuLcdMode1, LcdMode1),
+    commandItem(MenuLcdMode2, LcdMode2),
+    commandItem(MenuLcdModeOff, LcdModeOff),
 };
 
 constexpr MenuItem windowItems[] = {

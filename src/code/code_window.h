@@ -21,10 +21,11 @@ inline void raiseCodeWindow(HWND window) {
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-// 1 when the class exists or was registered; 0 with lastError 25.
+// 1 when the class exists or was registered; 0 with lastError ErrorRegisterCodeWindowClass.
 int registerCodeWindowClass();
 
-// 1 when a code window was created and shown; 0 with lastError 25 or 26. The handle is not kept.
+// 1 when a code window was created and shown; 0 with lastError ErrorRegisterCodeWindowClass or
+// ErrorCreateCodeWindow. The handle is not kept.
 int openCodeWindow();
 
 LRESULT CALLBACK codeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,8 +4,9 @@
 #include "code/controller_state.h"
 
 // Updates the state, stores it and, unless the hardware setting mutes the command, flashes its
-// code. 1 when done (also when nothing is painted); 0 with lastError 25 or 26 when the code window
-// cannot be opened. A failed store is reported at once and the command goes on.
+// code. 1 when done (also when nothing is painted); 0 with lastError ErrorRegisterCodeWindowClass
+// or ErrorCreateCodeWindow when the code window cannot be opened. A failed store is reported at
+// once and the command goes on.
 int sendCommand(DisplayCommand command);
 
 // Switches stereo off and reports a failure itself.

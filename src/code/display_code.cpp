@@ -1,6 +1,5 @@
 #include "code/display_code.h"
 
-#include "code/controller_state.h"
 #include "code/gdi_objects.h"
 
 #include <array>
@@ -9,57 +8,32 @@ namespace {
 
 using C = CodeColour;
 
-constexpr int commandRowCount = 2;
+// Every command's code row by row, from the command table, made once at compile time.
+struct CodeRows {
+    std::array<CodeColour, lcdCodeRows> colours;
+    size_t count;
+};
 
-template <size_t Leading>
-constexpr std::array<C, Leading + commandRowCount>
-withCommandRows(const std::array<C, Leading>& lead, C first, C second) {
-    std::array<C, Leading + commandRowCount> rows{};
-    for (size_t i = 0; i < Leading; ++i)
-        rows[i] = lead[i];
-    rows[Leading] = first;
-    rows[Leading + 1] = second;
-    return rows;
-}
-
-constexpr std::array<C, 8> stereoLead{C::Red,    C::Red,    C::Green,  C::Green,
-                                      C::Yellow, C::Yellow, C::Yellow, C::Yellow};
-constexpr std::array<C, 12> lcdLead{C::Red,   C::Red,   C::Red,    C::Red,    C::Red,    C::Red,
-                                    C::Green, C::Green, C::Yellow, C::Yellow, C::Yellow, C::Yellow};
-
-constexpr auto stereoNormalRows = withCommandRows(stereoLead, C::Red, C::Red);
-constexpr auto stereoReverseRows = withCommandRows(stereoLead, C::Black, C::Red);
-constexpr auto stereoResyncRows = withCommandRows(stereoLead, C::Green, C::Green);
-constexpr auto stereoOnRows = withCommandRows(stereoLead, C::Yellow, C::Yellow);
-constexpr auto stereoOffRows = withCommandRows(stereoLead, C::Black, C::Black);
-constexpr auto lcdMode1Rows = withCommandRows(lcdLead, C::Green, C::Red);
-constexpr auto lcdMode2Rows = withCommandRows(lcdLead, C::Red, C::Green);
-constexpr auto lcdModeOffRows = withCommandRows(lcdLead, C::Black, C::Green);
-
-static_assert(stereoNormalRows.size() == stereoCodeRows && lcdMode1Rows.size() == lcdCodeRows);
+constexpr auto allCodeRows = [] {
+    std::array<CodeRows, commandTable().size()> codes{};
+    for (size_t i = 0; i < codes.size(); ++i) {
+        const NamedCommand& command = commandTable()[i];
+        codes[i].count = static_cast<size_t>(codeRowCount(command.family));
+        for (size_t row = 0; row < codes[i].count; ++row)
+            codes[i].colours[row] = codeRowColour(command, static_cast<int>(row));
+    }
+    return codes;
+}();
 
 } // namespace
 
 std::span<const CodeColour> displayCodeRows(int32_t command) {
-    switch (command) {
-    case StereoReverse:
-        return stereoReverseRows;
-    case StereoOnResync:
-        return stereoResyncRows;
-    case StereoOn:
-        return stereoOnRows;
-    case StereoOff:
-        return stereoOffRows;
-    case LcdMode1:
-        return lcdMode1Rows;
-    case LcdMode2:
-        return lcdMode2Rows;
-    case LcdModeOff:
-        return lcdModeOffRows;
-    default:
-        // Every other value draws the stereo family with the command rows of command 1.
-        return stereoNormalRows;
-    }
+    // Every other value draws the stereo family with the command rows of StereoNormal.
+    const NamedCommand* named = findCommand(command);
+    if (!named)
+        named = findCommand(StereoNormal);
+    const CodeRows& code = allCodeRows[static_cast<size_t>(named - commandTable().data())];
+    return {code.colours.data(), code.count};
 }
 
 void paintDisplayCodeRows(HDC dc, int32_t command, int width) {

@@ -2,29 +2,17 @@
 // The display code: full-width coloured lines on the top rows of the screen that the glasses'
 // control box reads from the video signal.
 
+#include "code/command_table.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <span>
 
-enum class CodeColour : uint8_t { Red, Green, Yellow, Black };
-
 constexpr COLORREF colourRef(CodeColour colour) {
-    switch (colour) {
-    case CodeColour::Red:
-        return RGB(255, 0, 0);
-    case CodeColour::Green:
-        return RGB(0, 255, 0);
-    case CodeColour::Yellow:
-        return RGB(255, 255, 0);
-    case CodeColour::Black:
-        break;
-    }
-    return RGB(0, 0, 0);
+    const uint32_t rgb = codeColourRgb(colour);
+    return RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF);
 }
-
-constexpr int stereoCodeRows = 10;
-constexpr int lcdCodeRows = 14;
 
 // The colours of rows 0, 1, ... of the code for a command, top to bottom.
 std::span<const CodeColour> displayCodeRows(int32_t command);

@@ -6,5 +6,5 @@
 // Runs the box modally, owned by the given window. False when it cannot be created.
 bool showAboutDialog(HWND owner);
 
-// The box's procedure, for running its template 103 with the dialog functions directly.
+// The box's procedure, for running its template IDD_ABOUT with the dialog functions directly.
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

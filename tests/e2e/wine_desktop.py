@@ -48,14 +48,12 @@ LEFT_INK, RIGHT_INK = (28, 72, 168), (176, 36, 36)
 DIALOG_FRAME = (3, 22, 3, 3)
 DIALOG_UNIT = (1.752, 1.623)
 
-# The display codes, one letter a row from the top: R red, G green, Y yellow, K black.
-CODES = {
-    1: "RRGGYYYYRR",
-    2: "RRGGYYYYKR",
-    3: "RRGGYYYYGG",
-    4: "RRGGYYYYYY",
-    1000: "RRGGYYYYKK",
-}
+# The display codes, one letter a row from the top: R red, G green, Y yellow, K black; the tests'
+# own table of them, which the in-process tests read too.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "code_table.h"),
+          encoding="utf-8") as _table:
+    CODES = {int(command): rows
+             for command, rows in re.findall(r'\{(\d+), "([RGYK]+)"\}', _table.read())}
 COLOURS = {"R": (255, 0, 0), "G": (0, 255, 0), "Y": (255, 255, 0), "K": (0, 0, 0)}
 
 

@@ -6,6 +6,7 @@
 #include "settings/settings_store.h"
 #include "support/fresh_controller.h"
 #include "support/dialog_driver.h"
+#include "support/running_version.h"
 #include "support/wait.h"
 #include "support/test_names.h"
 
@@ -39,7 +40,8 @@ TEST_F(AboutBox, ShowsTheRunningVersion) {
     driveDialog(
         aboutBoxTitle, [&] { shown = showAboutDialog(nullptr); },
         [](HWND box) {
-            EXPECT_EQ(controlText(box, IDC_ABOUT_VERSION), "Version:   2.7.0.0");
+            EXPECT_EQ(controlText(box, IDC_ABOUT_VERSION),
+                      std::string("Version:   ") + runningVersion);
             click(box, IDOK);
         });
     EXPECT_TRUE(shown);

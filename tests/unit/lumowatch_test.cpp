@@ -101,7 +101,6 @@ TEST_F(LumowatchOnScreen, ReportsACodeWindowAsExactWithItsCommandAndHowLongItSta
     EXPECT_NE(output.find("\"stillOnScreen\":false"), std::string::npos);
     const int64_t duration = numberAfter(output, "durationMs");
     EXPECT_GE(duration, 800);
-    EXPECT_LE(duration, 1500);
     EXPECT_GT(numberAfter(output, "appearedMs"), 0);
 }
 

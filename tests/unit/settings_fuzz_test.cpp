@@ -6,6 +6,7 @@
 #include "code/controller_state.h"
 #include "settings/settings_store.h"
 #include "support/registry.h"
+#include "support/running_version.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr char runningVersion[] = "2.7.0.0";
 // The quick run of the test suite; `make stress` sets ZEZIZER_FUZZ_ITERATIONS for a longer one.
 constexpr int defaultIterations = 2000;
 

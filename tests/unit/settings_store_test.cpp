@@ -6,6 +6,7 @@
 #include "support/fresh_controller.h"
 #include "support/registry.h"
 #include "support/registry_faults.h"
+#include "support/running_version.h"
 
 #include <aclapi.h>
 #include <gtest/gtest.h>
@@ -16,8 +17,6 @@
 #include <vector>
 
 namespace {
-
-constexpr char runningVersion[] = "2.7.0.0";
 
 // Distinct values for every field, so that a field read from the wrong value shows.
 void fillDistinct(int32_t base) {
@@ -210,9 +209,10 @@ TEST_F(SettingsStore, AStoredVersionFillingAllTwentyBytesIsReadWithoutOverrun) {
 TEST_F(SettingsStore, TheVersionCheckComparesTheWholeStoredText) {
     ASSERT_EQ(saveSettings(1), 1);
     EXPECT_TRUE(storedVersionMatches(runningVersion));
-    EXPECT_FALSE(storedVersionMatches("2.7.0"));
-    EXPECT_FALSE(storedVersionMatches("2.7.0.00"));
-    writeText(testControllerKey, "Version", "2.7.0.0 ");
+    const std::string version = runningVersion;
+    EXPECT_FALSE(storedVersionMatches(version.substr(0, version.rfind('.')).c_str()));
+    EXPECT_FALSE(storedVersionMatches((version + "0").c_str()));
+    writeText(testControllerKey, "Version", version + " ");
     EXPECT_FALSE(storedVersionMatches(runningVersion));
     writeText(testControllerKey, "Version", std::string(25, '2'));
     EXPECT_FALSE(storedVersionMatches(std::string(25, '2').c_str()));

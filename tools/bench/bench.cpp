@@ -6,6 +6,9 @@
 #include "start_phases.h"
 #include "statistics.h"
 
+#include "app/hot_keys.h"
+#include "app/menu_ids.h"
+#include "code/command_table.h"
 #include "decoder/code_decoder.h"
 #include "common/com_ptr.h"
 #include "common/handle.h"
@@ -39,8 +42,6 @@ constexpr CLSID lumoCodeClassId = {
 constexpr char startUpOnlySwitch[] = "--start-up-only";
 // Measures lumoauto alone.
 constexpr char switchingOnlySwitch[] = "--switching-only";
-constexpr WORD trayStereoNormal = 40011;
-constexpr WPARAM hotKey1Id = 30003;
 
 constexpr double frameMs = 1000.0 / 60.0;
 constexpr int startRepetitions = 20;
@@ -61,9 +62,6 @@ constexpr DWORD driverSamplesMs = 1000;
 constexpr DWORD startTimeoutMs = 15000;
 constexpr DWORD codeTimeoutMs = 2000;
 constexpr DWORD windowsCloseTimeoutMs = 60000;
-constexpr short stereoNormal = 1;
-constexpr short stereoReverse = 2;
-constexpr int32_t stereoOff = 1000;
 // lumoauto, watching lumotrivial as a listed game.
 constexpr char nothingListedStatus[] = "No program is listed";
 constexpr int switchRepetitions = 24;
@@ -303,7 +301,7 @@ struct FramePath {
 };
 
 short codeOfRound(int round) {
-    return round % 2 ? stereoReverse : stereoNormal;
+    return round % 2 ? StereoReverse : StereoNormal;
 }
 
 bool showsCode(CodeOnScreen& screen, std::optional<int32_t> expected) {
@@ -469,7 +467,7 @@ Calls measureMethodCalls(DispatchClient& client, const wchar_t* method) {
     if (!id)
         return {};
     return measureCalls(
-        [&](int i) { return client.invoke(*id, i % 2 ? stereoReverse : stereoNormal); });
+        [&](int i) { return client.invoke(*id, i % 2 ? StereoReverse : StereoNormal); });
 }
 
 Calls measurePropertyReads(DispatchClient& client, const wchar_t* property) {
@@ -673,13 +671,13 @@ void measureSwitchRound(CodeOnScreen& screen, SwitchFigures& figures, bool count
         [&] {
             if (!windowAt && FindWindowA(trivialWindowClass, nullptr))
                 windowAt = nowMs();
-            return showsCode(screen, stereoReverse);
+            return showsCode(screen, StereoReverse);
         },
         switchTimeoutMs);
     const double end = nowMs();
     game.terminate();
     const std::optional<double> off =
-        pollUntil([&] { return showsCode(screen, stereoOff); }, switchTimeoutMs);
+        pollUntil([&] { return showsCode(screen, StereoOff); }, switchTimeoutMs);
     if (!counted)
         return;
     if (shown)
@@ -716,11 +714,11 @@ void printSwitchRows(const SwitchFigures& figures) {
 // A listed program runs for the driver's sample, its code gone by then.
 void sampleWithGameRunning(CodeOnScreen& screen, const char* marker) {
     ChildProcess game(commandLineOf(besideOwn(trivialWindowProgram), ""));
-    pollUntil([&] { return showsCode(screen, stereoReverse); }, switchTimeoutMs);
+    pollUntil([&] { return showsCode(screen, StereoReverse); }, switchTimeoutMs);
     pollUntil([&] { return !screen.exactCode(); }, codeTimeoutMs);
     sampleLumoautoForTheDriver(marker, idleMs + idleMarginMs);
     game.terminate();
-    pollUntil([&] { return showsCode(screen, stereoOff); }, switchTimeoutMs);
+    pollUntil([&] { return showsCode(screen, StereoOff); }, switchTimeoutMs);
 }
 
 // lumoauto watching lumotrivial under a rule: how fast it switches, what it costs with nothing
@@ -798,7 +796,7 @@ std::vector<FramePath> framePaths(const FloorProgram& floor, DispatchClient& lum
          },
          false, controllerCodeWindowClass, controllerId},
         {"Tray menu Stereo Normal (WM_COMMAND 40011 posted)",
-         [=](short) { return PostMessageA(mainWindow, WM_COMMAND, trayStereoNormal, 0) != 0; },
+         [=](short) { return PostMessageA(mainWindow, WM_COMMAND, MenuStereoNormal, 0) != 0; },
          false, controllerCodeWindowClass, controllerId},
     };
 }

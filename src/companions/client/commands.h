@@ -1,21 +1,13 @@
 #pragma once
-// The controller's commands by the names the companions give them.
+// The controller's commands by the names the companions give them, from the command table.
+
+#include "code/command_table.h"
 
 #include <cstdint>
 #include <span>
 #include <string_view>
 
-struct NamedCommand {
-    // The name on a command line: stereo-normal, ...
-    std::string_view name;
-    short value;
-    // The controller's own name of the command: StereoNormal, ...
-    std::string_view typeName;
-    // The text of the controller's tray menu: Stereo - Normal, ...
-    std::string_view label;
-};
-
-inline constexpr short stereoOffCommand = 1000;
+inline constexpr short stereoOffCommand = StereoOff;
 
 std::span<const NamedCommand> namedCommands();
 // The stereo-on commands, which a program's rule may send: the first four of namedCommands().

@@ -4,56 +4,45 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <string_view>
 #include <utility>
 
 namespace {
 
 constexpr uint32_t rgbMask = 0xFFFFFF;
-constexpr uint32_t red = 0xFF0000;
-constexpr uint32_t green = 0x00FF00;
-constexpr uint32_t yellow = 0xFFFF00;
-constexpr uint32_t black = 0x000000;
 
 constexpr int nearTolerance = 96;
 constexpr int largestShift = 1;
 constexpr int leadingRowsAllowedToFail = 1;
 constexpr int recognisableShareDivisor = 4; // a quarter of a row
 
-// The patterns are spelled one letter a row, top to bottom.
-constexpr uint32_t colourOfLetter(char letter) {
-    switch (letter) {
-    case 'R':
-        return red;
-    case 'G':
-        return green;
-    case 'Y':
-        return yellow;
-    default:
-        return black;
-    }
-}
+using CommandPattern = NamedCommand;
 
-struct CommandPattern {
-    int32_t command;
-    std::string_view rows; // the two command rows
-};
-
+// A family's leading rows and its commands, in the order of the command table.
 struct FamilyPattern {
     CodeFamily family;
-    std::string_view leadingRows;
-    std::span<const CommandPattern> commands;
+    std::span<const CodeColour> leadingRows;
+    std::vector<const CommandPattern*> commands;
 
-    int rowCount() const { return static_cast<int>(leadingRows.size() + commands[0].rows.size()); }
+    int rowCount() const { return codeRowCount(family); }
 };
 
-constexpr CommandPattern stereoCommands[] = {
-    {1, "RR"}, {2, "KR"}, {3, "GG"}, {4, "YY"}, {1000, "KK"}};
-constexpr CommandPattern lcdCommands[] = {{5, "GR"}, {6, "RG"}, {7, "KG"}};
-const FamilyPattern families[] = {
-    {CodeFamily::Stereo, "RRGGYYYY", stereoCommands},
-    {CodeFamily::Lcd, "RRRRRRGGYYYY", lcdCommands},
-};
+std::vector<FamilyPattern> makeFamilies() {
+    // The stereo family first: it wins where rows fit both.
+    std::vector<FamilyPattern> families;
+    for (const CodeFamily family : {CodeFamily::Stereo, CodeFamily::Lcd}) {
+        FamilyPattern pattern{family, leadingRows(family), {}};
+        for (const NamedCommand& command : commandTable())
+            if (command.family == family)
+                pattern.commands.push_back(&command);
+        families.push_back(std::move(pattern));
+    }
+    return families;
+}
+
+const std::vector<FamilyPattern>& families() {
+    static const std::vector<FamilyPattern> all = makeFamilies();
+    return all;
+}
 
 class Picture {
   public:
@@ -111,10 +100,10 @@ std::optional<uint32_t> expectedColour(const FamilyPattern& family, const Comman
                                        int row) {
     const int leading = static_cast<int>(family.leadingRows.size());
     if (row < leading)
-        return colourOfLetter(family.leadingRows[row]);
+        return codeColourRgb(family.leadingRows[static_cast<size_t>(row)]);
     if (!command)
         return std::nullopt;
-    return colourOfLetter(command->rows[row - leading]);
+    return codeColourRgb(command->rows[static_cast<size_t>(row - leading)]);
 }
 
 // How well some rows of the picture fit some colours.
@@ -125,11 +114,11 @@ struct Fit {
     auto operator<=>(const Fit&) const = default;
 };
 
-Fit fitRows(const Picture& picture, std::string_view letters, int firstRow) {
+Fit fitRows(const Picture& picture, std::span<const CodeColour> colours, int firstRow) {
     Fit fit;
-    for (size_t i = 0; i < letters.size(); ++i) {
+    for (size_t i = 0; i < colours.size(); ++i) {
         const int count =
-            nearPixels(picture, firstRow + static_cast<int>(i), colourOfLetter(letters[i]));
+            nearPixels(picture, firstRow + static_cast<int>(i), codeColourRgb(colours[i]));
         fit.recognisableRows += isRecognisable(picture, count);
         fit.nearPixelCount += count;
     }
@@ -137,12 +126,12 @@ Fit fitRows(const Picture& picture, std::string_view letters, int firstRow) {
 }
 
 const CommandPattern* findExactCommand(const Picture& picture, const FamilyPattern& family) {
-    for (const CommandPattern& command : family.commands) {
+    for (const CommandPattern* command : family.commands) {
         bool exact = true;
         for (int row = 0; exact && row < family.rowCount(); ++row)
-            exact = rowIsExactly(picture, row, *expectedColour(family, &command, row));
+            exact = rowIsExactly(picture, row, *expectedColour(family, command, row));
         if (exact)
-            return &command;
+            return command;
     }
     return nullptr;
 }
@@ -156,7 +145,7 @@ struct Reading {
 std::optional<Reading> bestReading(const Picture& picture) {
     std::optional<Reading> best;
     for (int shift = 0; shift <= largestShift; ++shift) {
-        for (const FamilyPattern& family : families) {
+        for (const FamilyPattern& family : families()) {
             const int leading = static_cast<int>(family.leadingRows.size());
             const int failed =
                 leading - fitRows(picture, family.leadingRows, shift).recognisableRows;
@@ -173,10 +162,10 @@ const CommandPattern* guessCommand(const Picture& picture, const Reading& readin
     const CommandPattern* best = nullptr;
     Fit bestFit;
     bool tied = false;
-    for (const CommandPattern& command : reading.family->commands) {
-        const Fit fit = fitRows(picture, command.rows, firstCommandRow);
+    for (const CommandPattern* command : reading.family->commands) {
+        const Fit fit = fitRows(picture, command->rows, firstCommandRow);
         if (!best || fit > bestFit) {
-            best = &command;
+            best = command;
             bestFit = fit;
             tied = false;
         } else if (fit == bestFit) {
@@ -246,7 +235,7 @@ DecodedCode damagedCode(const Picture& picture, const Reading& reading) {
     code.family = reading.family->family;
     code.shift = reading.shift;
     const CommandPattern* command = guessCommand(picture, reading);
-    code.command = command ? command->command : unknownCommand;
+    code.command = command ? command->value : unknownCommand;
     FlawList flaws;
     for (int row = 0; row < reading.family->rowCount(); ++row) {
         const int y = reading.shift + row;
@@ -258,16 +247,13 @@ DecodedCode damagedCode(const Picture& picture, const Reading& reading) {
 }
 
 std::string colourName(uint32_t colour) {
-    switch (colour) {
-    case red:
-        return "red";
-    case green:
-        return "green";
-    case yellow:
-        return "yellow";
-    case black:
-        return "black";
-    }
+    constexpr std::pair<CodeColour, const char*> names[] = {{CodeColour::Red, "red"},
+                                                            {CodeColour::Green, "green"},
+                                                            {CodeColour::Yellow, "yellow"},
+                                                            {CodeColour::Black, "black"}};
+    for (const auto& [codeColour, name] : names)
+        if (codeColourRgb(codeColour) == colour)
+            return name;
     char hex[8];
     std::snprintf(hex, sizeof(hex), "#%06X", static_cast<unsigned>(colour));
     return hex;
@@ -290,12 +276,12 @@ DecodedCode decodeDisplayCode(std::span<const uint32_t> pixels, int width) {
     if (width < 1 || pixels.size() < static_cast<size_t>(width))
         return {};
     const Picture picture(pixels, width);
-    for (const FamilyPattern& family : families) {
+    for (const FamilyPattern& family : families()) {
         if (const CommandPattern* command = findExactCommand(picture, family)) {
             DecodedCode code;
             code.reading = CodeReading::Exact;
             code.family = family.family;
-            code.command = command->command;
+            code.command = command->value;
             return code;
         }
     }

@@ -6,12 +6,7 @@
 // ignored), top row first, `width` pixels a row, as many whole rows as the span holds. Sixteen
 // rows show every code in full, also one that stands a row too low.
 //
-// The codes, one letter a row from row 0 (R red 0xFF0000, G green 0x00FF00, Y yellow 0xFFFF00,
-// K black 0x000000), each row across the whole width:
-//   stereo family, leading rows RRGGYYYY, then two command rows:
-//     RR 1 StereoNormal, KR 2 StereoReverse, GG 3 StereoOnResync, YY 4 StereoOn, KK 1000 StereoOff
-//   LCD family, leading rows RRRRRRGGYYYY, then two command rows:
-//     GR 5 LcdMode1, RG 6 LcdMode2, KG 7 LcdModeOff
+// The codes are the command table's (code/command_table.h), each row across the whole width.
 //
 // Exact: rows 0 to 9 (stereo) or 0 to 13 (LCD) hold exactly the colours of one code in every
 // pixel. Rows below the code are not looked at.
@@ -36,12 +31,12 @@
 // one colour that is not the colour the row should have (for command rows that match no command,
 // every run), merged with the same run in the rows just above it.
 
+#include "code/command_table.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
-
-enum class CodeFamily { Stereo, Lcd };
 
 enum class CodeReading { None, Exact, Damaged };
 

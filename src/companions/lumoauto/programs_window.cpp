@@ -130,7 +130,7 @@ void reloadRules() {
     showStatus();
 }
 
-void OnChanged(const std::wstring& what, std::optional<short> command) {
+void onChanged(const std::wstring& what, std::optional<short> command) {
     if (!command) {
         setStatus(what + L": nothing to send");
         return;
@@ -142,7 +142,7 @@ void OnChanged(const std::wstring& what, std::optional<short> command) {
                   L" not sent: lumoauto's thread that sends did not start");
 }
 
-void OnSent(LPARAM result) {
+void onSent(LPARAM result) {
     const std::unique_ptr<Sent> taken(reinterpret_cast<Sent*>(result));
     const std::wstring sent = taken->reason + L": " + labelOf(taken->command);
     switch (taken->outcome) {
@@ -175,18 +175,18 @@ void addColumns(HWND list) {
     }
 }
 
-void OnInitDialog(HWND window) {
+void onInitDialog(HWND window) {
     programs.window = window;
     addColumns(GetDlgItem(window, IDC_RULES));
     programs.sender = std::make_unique<Sender>(window, sentMessage);
     programs.waiter = std::make_unique<Waiter>(window, signalledMessage);
-    programs.watcher = std::make_unique<Watcher>(window, *programs.waiter, OnChanged);
+    programs.watcher = std::make_unique<Watcher>(window, *programs.waiter, onChanged);
     programs.notice = std::make_unique<RulesNotice>(*programs.waiter, rulesChangedId);
     programs.noticeArmed = programs.notice->arm();
     reloadRules();
 }
 
-void OnRulesChanged() {
+void onRulesChanged() {
     // An Exit that came while the rule dialog was open has ended the watching meanwhile.
     if (!programs.watcher)
         return;
@@ -208,7 +208,7 @@ std::optional<std::wstring> selectedProgram(const Rule** rule) {
     return programs.stored.damaged[static_cast<size_t>(row) - rules].program;
 }
 
-void OnAdd() {
+void onAdd() {
     const std::optional<std::wstring> program = pickProgram(programs.window);
     if (!program)
         return;
@@ -216,10 +216,10 @@ void OnAdd() {
     rule.program = *program;
     rule.command = stereoOnCommands().front().value;
     if (editRule(programs.window, rule, false))
-        OnRulesChanged();
+        onRulesChanged();
 }
 
-void OnEdit() {
+void onEdit() {
     const Rule* rule = nullptr;
     const std::optional<std::wstring> program = selectedProgram(&rule);
     if (!program)
@@ -227,40 +227,40 @@ void OnEdit() {
     // A damaged value is made again from its program.
     Rule edited = rule ? *rule : Rule{*program, stereoOnCommands().front().value};
     if (editRule(programs.window, edited, true))
-        OnRulesChanged();
+        onRulesChanged();
 }
 
-void OnRemove() {
+void onRemove() {
     const Rule* rule = nullptr;
     if (const std::optional<std::wstring> program = selectedProgram(&rule)) {
         if (removeRule(*program) == Removed::Failed)
             setStatus(fileNameOf(*program) + L": the rule cannot be removed from the registry");
-        OnRulesChanged();
+        onRulesChanged();
     }
 }
 
-void OnExit() {
+void onExit() {
     DestroyWindow(programs.window);
 }
 
-void OnShowRequest() {
+void onShowRequest() {
     ShowWindow(programs.window, SW_SHOWNORMAL);
     SetForegroundWindow(programs.window);
 }
 
-void OnCommand(WORD id) {
+void onCommand(WORD id) {
     switch (id) {
     case IDC_ADD:
-        OnAdd();
+        onAdd();
         break;
     case IDC_EDIT:
-        OnEdit();
+        onEdit();
         break;
     case IDC_REMOVE:
-        OnRemove();
+        onRemove();
         break;
     case IDC_EXIT:
-        OnExit();
+        onExit();
         break;
     case IDCANCEL:
         // Closing the window (its X, Escape) keeps watching.
@@ -269,21 +269,21 @@ void OnCommand(WORD id) {
     }
 }
 
-void OnNotify(const NMHDR& header) {
+void onNotify(const NMHDR& header) {
     if (header.idFrom == IDC_RULES && header.code == NM_DBLCLK)
-        OnEdit();
+        onEdit();
 }
 
-void OnSignalled(WPARAM id) {
+void onSignalled(WPARAM id) {
     if (id == Waiter::stoppedId)
         showStatus();
     else if (id == rulesChangedId)
-        OnRulesChanged();
+        onRulesChanged();
     else
         programs.watcher->onProcessEnded(id);
 }
 
-void OnDestroy() {
+void onDestroy() {
     programs.watcher.reset();
     programs.notice.reset();
     programs.waiter.reset();
@@ -294,31 +294,31 @@ void OnDestroy() {
 INT_PTR CALLBACK programsProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitDialog(window);
+        onInitDialog(window);
         return TRUE;
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam));
+        onCommand(LOWORD(wParam));
         return TRUE;
     case WM_NOTIFY:
-        OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        onNotify(*reinterpret_cast<const NMHDR*>(lParam));
         return TRUE;
     case WM_TIMER:
         return programs.watcher && programs.watcher->onTimer(wParam);
     case signalledMessage:
-        OnSignalled(wParam);
+        onSignalled(wParam);
         return TRUE;
     case sentMessage:
-        OnSent(lParam);
+        onSent(lParam);
         return TRUE;
     case showWindowMessage:
-        OnShowRequest();
+        onShowRequest();
         return TRUE;
     case WM_ENDSESSION:
         if (wParam)
-            OnExit();
+            onExit();
         return TRUE;
     case WM_DESTROY:
-        OnDestroy();
+        onDestroy();
         return TRUE;
     default:
         return FALSE;

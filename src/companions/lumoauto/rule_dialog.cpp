@@ -32,7 +32,7 @@ void fillCombo(HWND dialog, int control, const std::wstring& item) {
     SendDlgItemMessageW(dialog, control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
 }
 
-void OnInitDialog(HWND dialog, Editing& editing) {
+void onInitDialog(HWND dialog, Editing& editing) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&editing));
     SetDlgItemTextW(dialog, IDC_PROGRAM, editing.rule.program.c_str());
     int chosen = 0;
@@ -49,13 +49,13 @@ void OnInitDialog(HWND dialog, Editing& editing) {
     CheckDlgButton(dialog, IDC_OFF_AFTER, editing.rule.offAfter ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void OnBrowse(HWND dialog) {
+void onBrowse(HWND dialog) {
     if (const std::optional<std::wstring> picked = pickProgram(dialog, textOf(dialog, IDC_PROGRAM)))
         SetDlgItemTextW(dialog, IDC_PROGRAM, picked->c_str());
 }
 
 // Stores the rule as shown; false (with a message box) when the program is not one.
-bool OnOk(HWND dialog, Editing& editing) {
+bool onOk(HWND dialog, Editing& editing) {
     Rule rule;
     std::string problem;
     if (!programOfArgument(textOf(dialog, IDC_PROGRAM), rule.program, problem)) {
@@ -83,12 +83,12 @@ INT_PTR CALLBACK ruleDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
     auto* editing = reinterpret_cast<Editing*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG:
-        OnInitDialog(dialog, *reinterpret_cast<Editing*>(lParam));
+        onInitDialog(dialog, *reinterpret_cast<Editing*>(lParam));
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_BROWSE)
-            OnBrowse(dialog);
-        else if (LOWORD(wParam) == IDOK && OnOk(dialog, *editing))
+            onBrowse(dialog);
+        else if (LOWORD(wParam) == IDOK && onOk(dialog, *editing))
             EndDialog(dialog, IDOK);
         else if (LOWORD(wParam) == IDCANCEL)
             EndDialog(dialog, IDCANCEL);
