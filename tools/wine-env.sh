@@ -40,7 +40,15 @@ wine_prefix_ensure() { # [with-desktop: yes (default) | no]
     [ -f "$WINEPREFIX/.zezizer-ready" ] && return 0
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    timeout "$WINE_TIMEOUT" wineboot -i >/dev/null 2>&1 || { echo "wine-env: wineboot failed" >&2; return 1; }
+    local said="$WINEPREFIX.wineboot"
+    if ! timeout "$WINE_TIMEOUT" wineboot -i >"$said" 2>&1; then
+        # Wine's own words tell why (a kernel without 32-bit programs: "Exec format error").
+        echo "wine-env: wineboot failed:" >&2
+        tail -n 5 "$said" >&2
+        rm -f "$said"
+        return 1
+    fi
+    rm -f "$said"
     local reg="$WINEPREFIX/zezizer-settings.reg"
     wine_prefix_settings "$desktop" >"$reg"
     timeout "$WINE_TIMEOUT" wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
