@@ -33,6 +33,17 @@ REG
 [HKEY_CURRENT_USER\Control Panel\Colors]
 "Background"="128 128 128"
 REG
+    # Wine 8 shows the taskbar with the tray on every virtual desktop. Wine 10 shows it only on a
+    # desktop with the shell enabled (a Start button and task buttons come with it) and puts the
+    # tray icons in a window of their own at the top left otherwise.
+    local major
+    major=$(wine --version 2>/dev/null | sed -n 's/^wine-\([0-9]*\).*/\1/p')
+    [ "${major:-0}" -ge 10 ] || return 0
+    cat <<'REG'
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops\Default]
+"EnableShell"=dword:00000001
+REG
 }
 
 wine_prefix_ensure() { # [with-desktop: yes (default) | no]
