@@ -42,6 +42,17 @@ REG
 [HKEY_CURRENT_USER\Control Panel\Colors]
 "Background"="128 128 128"
 REG
+    # Wine 8 shows the taskbar with the tray on every virtual desktop. Wine 10 shows it only on a
+    # desktop with the shell enabled (a Start button and task buttons come with it) and puts the
+    # tray icons in a window of their own at the top left otherwise.
+    local major
+    major=$(wine --version 2>/dev/null | sed -n 's/^wine-\([0-9]*\).*/\1/p')
+    [ "${major:-0}" -ge 10 ] || return 0
+    cat <<'REG'
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops\Default]
+"EnableShell"=dword:00000001
+REG
 }
 
 wine_prefix_ensure() { # [with-desktop: yes (default) | no]
@@ -49,7 +60,15 @@ wine_prefix_ensure() { # [with-desktop: yes (default) | no]
     [ -f "$WINEPREFIX/.zezizer-ready" ] && return 0
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    timeout "$WINE_TIMEOUT" wineboot -i >/dev/null 2>&1 || { echo "wine-env: wineboot failed" >&2; return 1; }
+    local said="$WINEPREFIX.wineboot"
+    if ! timeout "$WINE_TIMEOUT" wineboot -i >"$said" 2>&1; then
+        # Wine's own words tell why (a kernel without 32-bit programs: "Exec format error").
+        echo "wine-env: wineboot failed:" >&2
+        tail -n 5 "$said" >&2
+        rm -f "$said"
+        return 1
+    fi
+    rm -f "$said"
     local reg="$WINEPREFIX/zezizer-settings.reg"
     wine_prefix_settings "$desktop" >"$reg"
     timeout "$WINE_TIMEOUT" wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
