@@ -1,4 +1,5 @@
-# The one Wine set-up of the run, test, demo and bench helpers: a throwaway 32-bit Wine prefix
+# The one Wine set-up of the run, test, demo and bench helpers: a throwaway Wine prefix (32-bit,
+# or 64-bit on a machine that runs no 32-bit code: tools/wine-arch)
 # under the build folder, a virtual X display when there is none, and one wineserver kept alive
 # for a whole run. Sourced, not run. Keeps Wine out of the build itself.
 
