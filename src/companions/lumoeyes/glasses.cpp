@@ -32,19 +32,19 @@ GlassesState storedGlassesState() {
     state.active = storedNumber(controllerKeyPath, "Active") == 1;
     state.reverse = storedNumber(controllerKeyPath, "Reverse") != 0;
     const int32_t mode = storedNumber(settingsKeyPath, "Mode");
-    if (mode == static_cast<int32_t>(StereoMode::PageFlip) ||
-        mode == static_cast<int32_t>(StereoMode::OverUnder))
+    if (mode == static_cast<int32_t>(ModePageFlip) ||
+        mode == static_cast<int32_t>(ModeOverUnder))
         state.mode = static_cast<StereoMode>(mode);
     return state;
 }
 
 short stereoOnCommand(StereoMode mode, bool reverse) {
     switch (mode) {
-    case StereoMode::Interleaved:
+    case ModeInterleaved:
         return commandValue(reverse ? "stereo-reverse" : "stereo-normal");
-    case StereoMode::PageFlip:
+    case ModePageFlip:
         return commandValue("stereo-resync");
-    case StereoMode::OverUnder:
+    case ModeOverUnder:
         break;
     }
     return commandValue("stereo-on");

@@ -7,7 +7,7 @@
 struct GlassesState {
     bool active = false;
     bool reverse = false;
-    StereoMode mode = StereoMode::Interleaved;
+    StereoMode mode = ModeInterleaved;
 };
 
 // The controller's stored "Active", "Reverse" and "Mode"; what is not stored counts as the

@@ -64,11 +64,11 @@ bool send(short command) {
 void onSwapEyes() {
     if (test->measuring)
         return;
-    if (test->mode == StereoMode::Interleaved) {
+    if (test->mode == ModeInterleaved) {
         // The reversed command: the controller stores the new order as its own.
         test->reverse = !test->reverse;
         send(stereoOnCommand(test->mode, test->reverse));
-    } else if (test->mode == StereoMode::PageFlip) {
+    } else if (test->mode == ModePageFlip) {
         send(stereoOnCommand(test->mode, test->reverse));
     }
 }
@@ -160,8 +160,8 @@ bool handleMessages() {
 
 std::wstring liveLines(const PageFlip& flip, double seconds) {
     if (!flip.statisticsReported())
-        return keyLines(StereoMode::PageFlip) + L"\nmissed refreshes: this system does not tell";
-    return keyLines(StereoMode::PageFlip) + L"\n" + missedLine(flip.counted().missed(), seconds);
+        return keyLines(ModePageFlip) + L"\nmissed refreshes: this system does not tell";
+    return keyLines(ModePageFlip) + L"\n" + missedLine(flip.counted().missed(), seconds);
 }
 
 // Frames in turns until the window goes or, when measuring, the seconds are over.
@@ -213,7 +213,7 @@ int showTest(HINSTANCE instance, StereoMode mode, const Options& options) {
     const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     EyeTest running{mode, storedGlassesState(), false, measuring};
     running.reverse = running.before.reverse;
-    if (mode != StereoMode::PageFlip) {
+    if (mode != ModePageFlip) {
         HDC screenDc = GetDC(nullptr);
         running.picture = views.loaded() ? drawTestPicture(screenDc, views, mode, screen) : nullptr;
         ReleaseDC(nullptr, screenDc);
@@ -221,7 +221,7 @@ int showTest(HINSTANCE instance, StereoMode mode, const Options& options) {
     test = &running;
     HWND window = views.loaded() ? createTestWindow(instance, screen) : nullptr;
     PageFlip flip;
-    const bool flips = window && mode == StereoMode::PageFlip;
+    const bool flips = window && mode == ModePageFlip;
     if (!window || (!flips && !running.picture) ||
         (flips && !flip.start(window, screen, views, keyLines(mode)))) {
         const std::string why = flips ? "page flip cannot run: " + flip.whyNot()
@@ -277,7 +277,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return ExitDone;
     }
     const StereoMode mode = options->timingSeconds
-                                ? StereoMode::PageFlip
+                                ? ModePageFlip
                                 : options->mode.value_or(storedGlassesState().mode);
     return showTest(instance, mode, *options);
 }

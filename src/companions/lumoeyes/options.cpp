@@ -26,11 +26,11 @@ namespace {
 
 std::optional<StereoMode> modeNamed(const std::wstring& word) {
     if (word == L"interleaved")
-        return StereoMode::Interleaved;
+        return ModeInterleaved;
     if (word == L"over-under")
-        return StereoMode::OverUnder;
+        return ModeOverUnder;
     if (word == L"page-flip")
-        return StereoMode::PageFlip;
+        return ModePageFlip;
     return std::nullopt;
 }
 
@@ -65,7 +65,7 @@ std::optional<Options> parseOptions(const std::vector<std::wstring>& words) {
     // The measurement is of page flip; --json belongs to it.
     if (options.json && !options.timingSeconds)
         return std::nullopt;
-    if (options.timingSeconds && options.mode && *options.mode != StereoMode::PageFlip)
+    if (options.timingSeconds && options.mode && *options.mode != ModePageFlip)
         return std::nullopt;
     return options;
 }

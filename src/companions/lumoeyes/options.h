@@ -1,12 +1,11 @@
 #pragma once
 // lumoeyes' command line.
 
+#include "code/controller_state.h"
+
 #include <optional>
 #include <string>
 #include <vector>
-
-// The controller's stereo modes, as it stores them in "Mode".
-enum class StereoMode : int { Interleaved = 0, PageFlip = 1, OverUnder = 2 };
 
 enum ExitCode : int {
     ExitDone = 0,

@@ -96,11 +96,11 @@ void TestViews::draw(HDC dc, const RECT& area, Eye eye, const std::wstring& line
 
 std::wstring keyLines(StereoMode mode) {
     switch (mode) {
-    case StereoMode::Interleaved:
+    case ModeInterleaved:
         return L"R: swap the eyes (the controller keeps the new order).   Esc: end the test.";
-    case StereoMode::PageFlip:
+    case ModePageFlip:
         return L"R: swap the eyes (resync).   Esc: end the test.";
-    case StereoMode::OverUnder:
+    case ModeOverUnder:
         break;
     }
     return L"Over/Under: the eyes are swapped by the program that makes the picture, not by the "
@@ -114,7 +114,7 @@ HBITMAP drawTestPicture(HDC dc, const TestViews& views, StereoMode mode, SIZE sc
         return nullptr;
     MemoryDc target(dc);
     target.select(picture);
-    if (mode == StereoMode::OverUnder) {
+    if (mode == ModeOverUnder) {
         const int half = screen.cy / 2;
         views.draw(target.get(), RECT{0, 0, screen.cx, half}, Eye::Left, lines);
         views.draw(target.get(), RECT{0, half, screen.cx, half * 2}, Eye::Right, lines);
