@@ -119,13 +119,13 @@ wine_display_stop() {
 wine_server_hold() { timeout "$WINE_TIMEOUT" wineserver -p >/dev/null 2>&1 || true; }
 wine_server_stop() { timeout 60 wineserver -k >/dev/null 2>&1 || true; }
 
-# Stops what the session started when the script ends, and ends it on an interrupt.
+# Stops what the run started when the script ends, and ends it on an interrupt.
 wine_session_traps() {
     trap 'wine_server_stop; wine_display_stop' EXIT
     trap 'exit 130' INT TERM
 }
 
-# A whole session in one call: the prefix's environment, a virtual display of its own, a ready
+# A whole run's set-up in one call: the prefix's environment, a virtual display of its own, a ready
 # prefix and one wineserver held, all stopped when the calling script ends.
 wine_session_start() { # prefix-folder [with-desktop: yes (default) | no]
     wine_env_init "$1"

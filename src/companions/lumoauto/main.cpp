@@ -6,6 +6,7 @@
 #include "lumoauto/command_line.h"
 #include "lumoauto/programs_window.h"
 #include "common/console_output.h"
+#include "common/argument_words.h"
 #include "common/handle.h"
 
 #include <windows.h>
@@ -20,17 +21,6 @@ namespace {
 constexpr wchar_t instanceMutexPrefix[] = L"Local\\LumoAuto.";
 constexpr DWORD firstWindowWaitMs = 10000;
 constexpr DWORD firstWindowPollMs = 50;
-
-std::vector<std::wstring> argumentWords() {
-    int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> result;
-    if (words) {
-        result.assign(words + (count > 0 ? 1 : 0), words + count);
-        LocalFree(words);
-    }
-    return result;
-}
 
 int answerOnConsole(const Answer& answer) {
     writeConsoleOutput(STD_OUTPUT_HANDLE, answer.output);

@@ -3,6 +3,7 @@
 // can, Esc (or a click, a close, a second test) ends it and puts the glasses back as they were.
 
 #include "client/controller_client.h"
+#include "common/argument_words.h"
 #include "common/console_output.h"
 #include "common/handle.h"
 #include "common/names.h"
@@ -26,17 +27,6 @@ constexpr wchar_t windowTitle[] = L"Vorn Controller Eye Test";
 constexpr DWORD firstTestEndWaitMs = 15000;
 // How often the page-flip picture tells its missed refreshes again.
 constexpr double liveLineSeconds = 1.0;
-
-std::vector<std::wstring> argumentWords() {
-    int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> result;
-    if (words) {
-        result.assign(words + (count > 0 ? 1 : 0), words + count);
-        LocalFree(words);
-    }
-    return result;
-}
 
 // The one eye test on the screen: its mode, the glasses as they were, its picture. A measurement
 // leaves the glasses alone.
@@ -276,8 +266,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         writeConsoleOutput(STD_OUTPUT_HANDLE, usageText);
         return ExitDone;
     }
-    const StereoMode mode = options->timingSeconds
-                                ? ModePageFlip
-                                : options->mode.value_or(storedGlassesState().mode);
+    const StereoMode mode =
+        options->timingSeconds ? ModePageFlip : options->mode.value_or(storedGlassesState().mode);
     return showTest(instance, mode, *options);
 }
