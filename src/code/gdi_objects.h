@@ -40,3 +40,23 @@ class SelectionGuard {
     HDC dc_;
     HGDIOBJ original_ = nullptr;
 };
+
+// A memory device context like another one; its selection is undone before it is deleted (the
+// members end in the reverse order of their declaration).
+class MemoryDc {
+  public:
+    explicit MemoryDc(HDC like) : owner_{CreateCompatibleDC(like)}, selection_(owner_.dc) {}
+
+    void select(HGDIOBJ object) { selection_.select(object); }
+    HDC get() const { return owner_.dc; }
+
+  private:
+    struct Owner {
+        HDC dc;
+        ~Owner() {
+            if (dc)
+                DeleteDC(dc);
+        }
+    } owner_;
+    SelectionGuard selection_;
+};

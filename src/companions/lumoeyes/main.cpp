@@ -3,6 +3,7 @@
 // can, Esc (or a click, a close, a second test) ends it and puts the glasses back as they were.
 
 #include "client/controller_client.h"
+#include "code/gdi_objects.h"
 #include "common/argument_words.h"
 #include "common/console_output.h"
 #include "common/handle.h"
@@ -67,13 +68,11 @@ void onPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     if (test->picture) {
-        HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(memory, test->picture);
+        MemoryDc memory(dc);
+        memory.select(test->picture);
         const RECT& area = paint.rcPaint;
-        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory,
-               area.left, area.top, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteDC(memory);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top,
+               memory.get(), area.left, area.top, SRCCOPY);
     }
     EndPaint(window, &paint);
 }

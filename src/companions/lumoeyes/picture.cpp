@@ -1,6 +1,7 @@
 #include "lumoeyes/picture.h"
 
 #include "lumoeyes/resource.h"
+#include "code/gdi_objects.h"
 
 #include <algorithm>
 
@@ -19,28 +20,6 @@ constexpr wchar_t whatToSee[] =
     L"check).\n"
     L"The disc floats in front of the grid when the eyes are in the right order and sinks behind "
     L"it when they are swapped.\n";
-
-class MemoryDc {
-  public:
-    explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}
-    ~MemoryDc() {
-        if (old_)
-            SelectObject(dc_, old_);
-        DeleteDC(dc_);
-    }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    void select(HGDIOBJ object) {
-        HGDIOBJ previous = SelectObject(dc_, object);
-        if (!old_)
-            old_ = previous;
-    }
-    HDC get() const { return dc_; }
-
-  private:
-    HDC dc_;
-    HGDIOBJ old_ = nullptr;
-};
 
 HBITMAP screenBitmap(HDC dc, SIZE size, const TestViews& views, Eye eye, const RECT& area,
                      const std::wstring& lines) {
