@@ -34,7 +34,13 @@ struct HeldChord {
     int id;
     UINT modifiers;
     UINT virtualKey;
+    // Checks in a row that found the chord up.
+    int upChecks = 0;
 };
+
+// A keyboard repeat may come as a release and a press (the X server's do): a chord is released
+// only once it has been up on this many checks in a row.
+constexpr int releasedAfterUpChecks = 2;
 
 // Touched on the user-interface thread only.
 std::vector<HeldChord> heldChords;
@@ -90,7 +96,10 @@ bool isRepeatOfHeldChord(HWND window, int id, LPARAM chord) {
 }
 
 void forgetReleasedChords(HWND window) {
-    std::erase_if(heldChords, [](const HeldChord& chord) { return !chordDown(chord); });
+    for (HeldChord& chord : heldChords)
+        chord.upChecks = chordDown(chord) ? 0 : chord.upChecks + 1;
+    std::erase_if(heldChords,
+                  [](const HeldChord& chord) { return chord.upChecks >= releasedAfterUpChecks; });
     if (heldChords.empty())
         KillTimer(window, heldChordTimerId);
 }
