@@ -180,7 +180,7 @@ def show_lumoauto(screen):
     try:
         window = wait_for_window(LUMOAUTO_TITLE)
         game = Probe("play", "Tunnel Racer", "0", program=racer)
-        if not wait_until(lambda: "sent at" in lumoauto_status().get(1006, ""), 10):
+        if not wait_until(lambda: "sent at" in lumoauto_status().get(LUMOAUTO_STATUS, ""), 10):
             fail("lumoauto did not send the game's command")
         # The game's code goes first: lumoauto's window in front of it would hide it from the
         # look at whole rows.

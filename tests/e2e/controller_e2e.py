@@ -246,11 +246,13 @@ PROPERTIES = "Lumo Controller Properties"
 CENTRE = (DESKTOP_WIDTH // 2, DESKTOP_HEIGHT // 2)
 OPEN_PROPERTIES = ("Up", "Up", "Return")
 # Where the Properties dialog's controls are, in dialog units; ids of what the probe reads.
-MODE_LIST, LCD_LIST, FIRST_HOT_KEY, SECOND_HOT_KEY, APPLY = \
-    (87, 42), (87, 105), (127, 144), (127, 160), (183, 216)
-MODE_LIST_ID, LCD_LIST_ID, FIRST_HOT_KEY_ID, FIRST_LABEL_ID = 1001, 201, 1016, 1019
+MODE_LIST, LCD_LIST, FIRST_HOT_KEY, SECOND_HOT_KEY, APPLY = dialog_points(
+    "IDD_PROPERTIES", "IDC_MODE_LIST", "IDC_LCD_MODE_LIST", "IDC_HOTKEY1", "IDC_HOTKEY2",
+    "IDC_PROPERTIES_APPLY")
+MODE_LIST_ID, LCD_LIST_ID, FIRST_HOT_KEY_ID, FIRST_LABEL_ID = source_ids(
+    "res/resource.h", "IDC_MODE_LIST", "IDC_LCD_MODE_LIST", "IDC_HOTKEY1", "IDC_HOTKEY1_LABEL")
 # The interleave test's OK button, in dialog units.
-TEST_OK = (92, 182)
+TEST_OK = dialog_points("IDD_INTERLEAVE_TEST", "IDOK")
 CTRL_F9, CTRL_F10, CTRL_F11 = 0x200 | 0x78, 0x200 | 0x79, 0x200 | 0x7A
 
 
@@ -717,7 +719,7 @@ class SwitchByProgram(ControllerTest):
         playing.kill()
         self.wait_for_code(STEREO_OFF, timeout=SWITCH_SECONDS)
         self.assertEqual(self.codes(watch, 2), [STEREO_REVERSE, STEREO_OFF])
-        self.assertRegex(lumoauto_status()[1006],
+        self.assertRegex(lumoauto_status()[LUMOAUTO_STATUS],
                          r"^Game\.exe ended: Stereo - Off sent at \d\d:\d\d:\d\d$")
 
     def test_two_listed_programs_the_remaining_ones_command_then_off_after_the_last(self):
@@ -772,8 +774,8 @@ class SwitchByProgram(ControllerTest):
         self.assertIn(r"C:\Games\Bad.exe  damaged, skipped: not text", listed)
         self.assertIn('Broken.exe  damaged, skipped: unknown command "stereo-sideways"', listed)
         watch, _ = self.watching()
-        self.assertIn("Bad.exe", lumoauto_status()[1007])
-        self.assertIn("Broken.exe", lumoauto_status()[1007])
+        self.assertIn("Bad.exe", lumoauto_status()[LUMOAUTO_PROBLEMS])
+        self.assertIn("Broken.exe", lumoauto_status()[LUMOAUTO_PROBLEMS])
         self.play("Game.exe")
         self.assertEqual(self.codes(watch, 1), [STEREO_REVERSE])
         self.play("Broken.exe")
@@ -798,7 +800,7 @@ class SwitchByProgram(ControllerTest):
         self.add_rule("Player.exe", "stereo-normal")
         self.add_rule("Other.exe", "stereo-on")
         watch, auto = self.watching()
-        status = lambda: lumoauto_status().get(1006, "")
+        status = lambda: lumoauto_status().get(LUMOAUTO_STATUS, "")
         hung = [int(pid) for pid, _ in running_programs("zezizer.exe")]
         self.assertTrue(hung, "no controller process")
         for pid in hung:
@@ -838,7 +840,7 @@ class SwitchByProgram(ControllerTest):
             self.assertEqual(register_server("/UnregServer"), 0)
             game = self.play("Game.exe")
             self.assertTrue(wait_until(
-                lambda: "not registered" in lumoauto_status().get(1006, ""), 10),
+                lambda: "not registered" in lumoauto_status().get(LUMOAUTO_STATUS, ""), 10),
                 lumoauto_status())
         finally:
             self.assertEqual(register_server("/RegServer"), 0)

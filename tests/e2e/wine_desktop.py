@@ -1,6 +1,7 @@
 """What the end-to-end tests and the demo share: the real ZEZIZER.exe under Wine, its registry,
-the X screen that shows the Wine desktop, real clicks and key presses through xdotool, and the
-companions lumowatch and lumosend started from outside.
+the X screen that shows the Wine desktop, real clicks and key presses through xdotool, the
+companions lumowatch and lumosend started from outside, and the ids and dialog layout read from the
+source.
 
 Needs DISPLAY and WINEPREFIX of a prepared test run and ZEZIZER_BUILD_DIR, the build folder.
 """
@@ -28,7 +29,7 @@ WINE_TIMEOUT = 60
 CONTROLLER_KEY = r"HKCU\Software\Corvane\Lumo Controller"
 SETTINGS_KEY = CONTROLLER_KEY + r"\Settings"
 RULES_KEY = CONTROLLER_KEY + r"\Programs"
-LUMOAUTO_CLASS, LUMOAUTO_TITLE, LUMOAUTO_EXIT = "LUMOAUTOCLASS1", "Vorn Controller Programs", 1005
+LUMOAUTO_CLASS, LUMOAUTO_TITLE = "LUMOAUTOCLASS1", "Vorn Controller Programs"
 
 DESKTOP_WIDTH, DESKTOP_HEIGHT = 1024, 768
 # The first tray icon of the Wine desktop's taskbar: 16x16, centred 11 px from the right edge and
@@ -37,7 +38,6 @@ TRAY_ICON = (DESKTOP_WIDTH - 11, DESKTOP_HEIGHT - 11)
 ICON_SIZE = 16
 AWAY = (DESKTOP_WIDTH // 3, DESKTOP_HEIGHT // 3)
 
-MENU_EXIT = 40001
 MOD_CONTROL = 2
 VK_F10, VK_F11 = 0x79, 0x7A
 
@@ -48,13 +48,53 @@ LEFT_INK, RIGHT_INK = (28, 72, 168), (176, 36, 36)
 DIALOG_FRAME = (3, 22, 3, 3)
 DIALOG_UNIT = (1.752, 1.623)
 
+# The source tree, from which the ids, the codes and the dialogs' layout are read: a changed one
+# cannot leave the tests behind.
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 # The display codes, one letter a row from the top: R red, G green, Y yellow, K black; the tests'
 # own table of them, which the in-process tests read too.
-with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "code_table.h"),
-          encoding="utf-8") as _table:
+with open(os.path.join(SOURCE, "tests", "support", "code_table.h"), encoding="utf-8") as _table:
     CODES = {int(command): rows
              for command, rows in re.findall(r'\{(\d+), "([RGYK]+)"\}', _table.read())}
 COLOURS = {"R": (255, 0, 0), "G": (0, 255, 0), "Y": (255, 255, 0), "K": (0, 0, 0)}
+
+# A drop-down list's template height is its opened list's: its closed box is clicked this many
+# dialog units below its top.
+CLOSED_LIST_MIDDLE = 5
+
+
+def source_ids(header, *names):
+    """The numbers a header of the source gives the names (`#define NAME NUMBER`, or `NAME =
+    NUMBER` in an enum); one name's number alone."""
+    with open(os.path.join(SOURCE, header), encoding="utf-8") as text:
+        found = dict(re.findall(r"^\s*(?:#define\s+)?(\w+)(?:\s+|\s*=\s*)(-?\d+),?\s*$",
+                                text.read(), re.M))
+    missing = [name for name in names if name not in found]
+    if missing:
+        raise LookupError(f"{header} defines no {', '.join(missing)}")
+    return int(found[names[0]]) if len(names) == 1 else [int(found[name]) for name in names]
+
+
+def dialog_points(dialog, *names):
+    """The middle of each named control of a dialog of res/dialogs.rc in dialog units, as
+    click_dialog takes it; one name's point alone."""
+    with open(os.path.join(SOURCE, "res", "dialogs.rc"), encoding="utf-8") as script:
+        body = re.search(rf"^{dialog} DIALOG(?:EX)?\b(.*?)^END$", script.read(), re.M | re.S)
+    points = []
+    for name in names:
+        line = body and re.search(rf'^\s*(\w+)\s+(?:"[^"]*",\s*)?{name},(.*)$', body[1], re.M)
+        if not line:
+            raise LookupError(f"res/dialogs.rc has no control {name} in {dialog}")
+        numbers = [int(field) for field in line[2].split(",") if field.strip().isdigit()]
+        x, y, width, height = numbers[:4]
+        points.append((x + width // 2,
+                       y + (CLOSED_LIST_MIDDLE if line[1] == "COMBOBOX" else height // 2)))
+    return points[0] if len(names) == 1 else points
+
+
+MENU_EXIT = source_ids("src/app/menu_ids.h", "MenuExit")
+LUMOAUTO_EXIT, LUMOAUTO_STATUS, LUMOAUTO_PROBLEMS = source_ids(
+    "src/companions/lumoauto/resource.h", "IDC_EXIT", "IDC_STATUS", "IDC_PROBLEMS")
 
 
 def run(*command, timeout=WINE_TIMEOUT, check=True, cwd=None):
