@@ -4,6 +4,7 @@ lumowatch saw of each command and writes the screenshots to the folder given, lu
 with two rules among them."""
 
 import glob
+import json
 import os
 import re
 import shutil
@@ -12,7 +13,11 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from wine_desktop import *  # noqa: E402,F403
+from wine_desktop import (  # noqa: E402
+    AWAY, BUILD, CODES, DESKTOP_HEIGHT, DESKTOP_WIDTH, LUMOAUTO, LUMOAUTO_CLASS, LUMOAUTO_EXIT,
+    LUMOAUTO_STATUS, LUMOAUTO_TITLE, PROBE, TRAY_ICON, Controller, Probe, Watch, delete_settings,
+    lumoauto, lumoauto_status, menu_windows, open_desktop, probe, register_server, run, send,
+    shown_window, stop, wait_until, window_geometry, window_named)
 
 SHOTS = sys.argv[1]
 # lumosend's names of the commands, in the order of the controller's command table.

@@ -28,9 +28,10 @@ BUILD_DIR, VERSION = sys.argv[1], sys.argv[2]
 del sys.argv[1:3]
 os.environ["ZEZIZER_BUILD_DIR"] = BUILD_DIR
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
 
-from wine_desktop import *  # noqa: E402,F403
+from wine_desktop import (  # noqa: E402
+    BUILD, CONTROLLER_KEY, LUMOAUTO_TITLE, RULES_KEY, Watch, lumoauto, probe, run, run_suite,
+    running_programs, stop, stored, wait_until)
 
 TOOLS = os.path.join(HERE, "..", "..", "tools")
 SOURCE = os.path.normpath(os.path.join(HERE, "..", ".."))

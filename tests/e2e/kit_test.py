@@ -25,9 +25,10 @@ import zipfile
 BUILD_DIR, VERSION = sys.argv[1], sys.argv[2]
 del sys.argv[1:3]
 os.environ["ZEZIZER_BUILD_DIR"] = BUILD_DIR
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from wine_desktop import *  # noqa: E402,F403
+from wine_desktop import (  # noqa: E402
+    BUILD, CONTROLLER, MENU_EXIT, PROBE, delete_settings, run, run_suite, stop, store_number,
+    store_text, wait_until)
 
 KIT_NAME = f"ZEZIZER-{VERSION}-tests"
 KIT_ZIP = os.path.join(BUILD, "dist", KIT_NAME + ".zip")

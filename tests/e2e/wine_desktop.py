@@ -1,7 +1,7 @@
 """What the end-to-end tests and the demo share: the real ZEZIZER.exe under Wine, its registry,
 the X screen that shows the Wine desktop, real clicks and key presses through xdotool, the
-companions lumowatch and lumosend started from outside, and the ids and dialog layout read from the
-source.
+companions lumowatch and lumosend started from outside, the ids and dialog layout read from the
+source, and ControllerTest, the base of the suites, with their setUpModule and tearDownModule.
 
 Needs DISPLAY and WINEPREFIX of a prepared test run and ZEZIZER_BUILD_DIR, the build folder.
 """
@@ -655,3 +655,133 @@ def running_programs(program, prefix=None):
 
 def windows_path(path):
     return run("winepath", "-w", path).stdout.strip()
+
+
+# --- the suites' base ------------------------------------------------------------------------
+
+SHOTS = os.path.join(BUILD, "tests", "e2e-shots")
+desktop_keeper = None
+
+
+def setUpModule():
+    # Wine ends its desktop a little after its last program; a controller started meanwhile
+    # would put its icon on a taskbar that is going away. One desktop serves the whole run.
+    global desktop_keeper
+    desktop_keeper = Probe("keep-desktop")
+    assert desktop_keeper.answer == "ready", desktop_keeper.answer
+
+
+def tearDownModule():
+    desktop_keeper.end()
+
+
+# The version the controller runs with and stores: the build's generated version header states it.
+with open(os.path.join(BUILD, "src", "generated", "zezizer_version.h"), encoding="utf-8") as header:
+    RUNNING_VERSION = re.search(r'#define ZEZIZER_VERSION_TEXT "([^"]*)"', header.read()).group(1)
+
+
+class ControllerTest(unittest.TestCase):
+    """Each test starts one controller over prepared settings and ends it again."""
+
+    def setUp(self):
+        delete_settings()
+        self.controller = None
+        self.screen = None
+
+    def tearDown(self):
+        if self.controller:
+            self.controller.end()
+        delete_settings()
+
+    def store_matching(self, changes=None):
+        """Settings as this very version stores them: the defaults with the given changes."""
+        numbers = {"Active": 0, "Reverse": 0, "Tested": 0, "Hardware": 0, "Mode": 0,
+                   "LCD Mode": 0, "Hot-Key 1": 0x279, "Hot-Key 2": 0x27A, "Hot-Key 3": 0x27B}
+        numbers.update(changes or {})
+        values = {(CONTROLLER_KEY if name in ("Active", "Reverse", "Tested") else SETTINGS_KEY,
+                   name): value for name, value in numbers.items()}
+        store_values({**values, (CONTROLLER_KEY, "Version"): RUNNING_VERSION})
+
+    def start(self):
+        self.controller = Controller()
+        self.assertTrue(self.controller.wait_ready(), "the controller did not start")
+        # Its window answers from within its creation (the tray icon's call lets sent messages
+        # in), before it writes the settings of a first start or another version: Version tells.
+        self.assertTrue(wait_until(lambda: stored(CONTROLLER_KEY).get("Version") == RUNNING_VERSION,
+                                   10),
+                        "the controller did not write its settings")
+        self.screen = open_desktop()
+        if not self.screen:
+            self.fail("no Wine desktop with the tray icon on the X screen")
+        # A global hot-key sees a key only while a Wine window has the X focus: with no window
+        # manager the focus follows the pointer, so the pointer rests on the desktop.
+        self.screen.point_at(AWAY)
+
+    def shoot_desktop(self, name):
+        os.makedirs(SHOTS, exist_ok=True)
+        path = os.path.join(SHOTS, name + ".png")
+        self.screen.grab(0, 0, DESKTOP_WIDTH, DESKTOP_HEIGHT, path)
+        return path
+
+    def wait_for_code(self, command, timeout=3):
+        expected = CODES[command]
+        seen = set()
+
+        def shown():
+            rows = self.screen.code_rows()
+            if rows.startswith("RRGG"):
+                seen.add(rows)
+            return rows == expected
+
+        self.assertTrue(wait_until(shown, timeout),
+                        f"code {command} ({expected}) not on the screen; saw {sorted(seen)}")
+
+    def no_code_on_screen(self):
+        self.assertTrue(wait_until(lambda: self.screen.code_rows()[0] != "R", 5),
+                        "a code stays on the screen")
+
+    def watch(self):
+        watch = Watch(timeout_ms=300000)
+        self.addCleanup(watch.end)
+        self.assertTrue(watch.ready(), "lumowatch did not start")
+        return watch
+
+    def seen(self, watch, expected):
+        """Waits until lumowatch has told as many codes as expected and compares them all."""
+        told = [sighting["command"] for sighting in watch.wait_for(len(expected))]
+        self.assertEqual(told, expected)
+
+    def open_window(self, keys, title):
+        """Opens a window from the right-click menu; its X window."""
+        self.open_menu(3, "menu")
+        self.choose(*keys)
+        window = shown_window(title)
+        self.assertIsNotNone(window, f"no window \"{title}\"")
+        return window
+
+    def press_in(self, window, *keys):
+        run("xdotool", "windowfocus", window)
+        self.screen.keys(*keys)
+
+    def open_menu(self, button, name):
+        self.screen.click(TRAY_ICON, button)
+        self.assertTrue(wait_until(lambda: len(menu_windows()) == 1, 5), "no pop-up menu")
+        # The pointer stays on the icon: moved onto the desktop, it would take the keyboard
+        # from the menu.
+        os.makedirs(SHOTS, exist_ok=True)
+        _, geometry = menu_windows()[0]
+        return menu_lines(self.screen, geometry, os.path.join(SHOTS, name + ".png"))
+
+    def choose(self, *keys):
+        # The keys go to the menu's own X window: a code window leaves the X focus on the
+        # taskbar, from where keys do not reach the menu.
+        window, _ = menu_windows()[0]
+        run("xdotool", "windowfocus", window)
+        *moves, last = keys
+        if moves:
+            self.screen.keys(*moves)
+        # The moment of the choice: the last key goes out right after.
+        chosen = time.monotonic()
+        self.screen.keys(last)
+        self.assertTrue(wait_until(lambda: not menu_windows(), 5), "the menu stayed open")
+        return chosen
