@@ -7,7 +7,9 @@ shortcut and its log-on start; an install over the running controller and lumoau
 way their Exit does and starts the new ones; the uninstaller ends them and leaves nothing but the
 user's settings and program rules, and running it again does no harm. Installed for the user
 alone (/CURRENTUSER), everything goes to the user's folder and hive and nothing to the machine's,
-and the uninstaller takes exactly that away. The README and the
+and the uninstaller takes exactly that away. Where this machine runs no 32-bit code
+(tools/wine-arch), the tested tree's 64-bit test installer (tools/dist) goes through the same
+checks in the 64-bit layout: Program Files, the 64-bit view, no 32-bit cscript. The README and the
 documents beside it, which ship in the zip, link only to files and headings that exist
 (DocumentLinks, which needs no Wine: `install_test.py BUILD_DIR VERSION DocumentLinks`).
 
@@ -37,11 +39,22 @@ TOOLS = os.path.join(HERE, "..", "..", "tools")
 SOURCE = os.path.normpath(os.path.join(HERE, "..", ".."))
 EXAMPLES = os.path.join(SOURCE, "examples")
 PREFIX = os.path.join(BUILD, "wineprefix-install")
-SETUP = os.path.join(BUILD, "dist", f"ZEZIZER-{VERSION}-setup.exe")
-SHIPPED = os.path.join(BUILD, "release", "ZEZIZER.exe")
 CLIENT64 = os.path.join(BUILD, "tests", "stereo64.exe")
 
-INSTALL_DIR = r"C:\Program Files (x86)\ZEZIZER"
+# The installer, the program it must carry, and where it installs: the one that ships, 32-bit,
+# or where 32-bit programs cannot run, the 64-bit test installer of the tested tree's programs.
+WIN64 = run(os.path.join(TOOLS, "wine-arch")).stdout.strip() == "win64"
+if WIN64:
+    SETUP = os.path.join(BUILD, "dist-test", f"ZEZIZER-{VERSION}-setup.exe")
+    SHIPPED = os.path.join(BUILD, "ZEZIZER.exe")
+    PROGRAM_FILES, VIEW = r"C:\Program Files", 64
+else:
+    SETUP = os.path.join(BUILD, "dist", f"ZEZIZER-{VERSION}-setup.exe")
+    SHIPPED = os.path.join(BUILD, "release", "ZEZIZER.exe")
+    PROGRAM_FILES, VIEW = r"C:\Program Files (x86)", 32
+CSCRIPT_32 = r"C:\windows\syswow64\cscript.exe"
+
+INSTALL_DIR = PROGRAM_FILES + r"\ZEZIZER"
 INSTALLED = INSTALL_DIR + r"\ZEZIZER.exe"
 UNINSTALLER = INSTALL_DIR + r"\uninstall.exe"
 PROGRAMS = ("ZEZIZER.exe", "lumosend.exe", "lumowatch.exe", "lumoauto.exe", "lumoeyes.exe")
@@ -50,7 +63,6 @@ START_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs"
 SHORTCUT = START_MENU + r"\Vorn Controller.lnk"
 SWITCHER_SHORTCUT = START_MENU + r"\Vorn Controller Programs.lnk"
 EYE_TEST_SHORTCUT = START_MENU + r"\Vorn Controller Eye Test.lnk"
-CSCRIPT_32 = r"C:\windows\syswow64\cscript.exe"
 
 CLASS_KEY = r"HKCR\CLSID\{CD4EE6B2-6D9E-4B89-A488-AEC7B52E0AF8}"
 PROG_ID_KEY = r"HKCR\ZEZIZER.LumoCode"
@@ -139,11 +151,12 @@ class InstallTest(unittest.TestCase):
         # The uninstaller goes on in a copy of itself after the one started has ended.
         self.assertTrue(wait_until(lambda: not os.path.exists(unix_path(folder)), 30),
                         f"the installed folder {folder} stays")
-        self.assertTrue(wait_until(lambda: not key_exists(UNINSTALL_KEY, 32), 10))
+        self.assertTrue(wait_until(lambda: not key_exists(UNINSTALL_KEY, VIEW), 10))
         for key in INSTALLED_KEYS:
             for view in (32, 64):
                 self.assertFalse(key_exists(key, view), f"{key} stays in the {view}-bit view")
-        self.assertFalse({"ZEZIZER", "LumoAuto"} & set(stored(RUN_KEY, 32)))
+        for view in (32, 64):
+            self.assertFalse({"ZEZIZER", "LumoAuto"} & set(stored(RUN_KEY, view)), view)
         self.assertFalse(os.path.exists(unix_path(SHORTCUT)))
         self.assertFalse(os.path.exists(unix_path(SWITCHER_SHORTCUT)))
         self.assertFalse(os.path.exists(unix_path(EYE_TEST_SHORTCUT)))
@@ -159,32 +172,35 @@ class InstallTest(unittest.TestCase):
         for program in PROGRAMS:
             self.assertTrue(os.path.isfile(unix_path(folder + "\\" + program)), program)
         classes = r"HKCU\Software\Classes"
-        server = stored(classes + CLASS_KEY[4:] + r"\LocalServer32", 32)["(Default)"]
+        server = stored(classes + CLASS_KEY[4:] + r"\LocalServer32", VIEW)["(Default)"]
         self.assertTrue(os.path.samefile(unix_path(server.strip('"')),
                                          unix_path(folder + r"\ZEZIZER.exe")), server)
-        self.assertTrue(key_exists(classes + PROG_ID_KEY[4:] + r"\CLSID", 32))
+        self.assertTrue(key_exists(classes + PROG_ID_KEY[4:] + r"\CLSID", VIEW))
+        # Where 64-bit clients find the interface's marshalling: the 32-bit server writes the user's
+        # 64-bit view itself; a 64-bit one leaves it to RegisterTypeLibForUser (Wine's: under HKLM).
         user_interface = classes + INTERFACE_KEY[len(r"HKLM\Software\Classes"):]
+        user_interface = INTERFACE_KEY if WIN64 else user_interface
         self.assertEqual(stored(user_interface + r"\ProxyStubClsid32", 64).get("(Default)"),
                          "{00020424-0000-0000-C000-000000000046}")
-        user_run = stored("HKCU" + RUN_KEY[4:], 32)
+        user_run = stored("HKCU" + RUN_KEY[4:], VIEW)
         self.assertEqual(user_run.get("ZEZIZER"), f'"{folder}\\ZEZIZER.exe"')
         self.assertEqual(user_run.get("LumoAuto"), f'"{folder}\\lumoauto.exe" --background')
         start_menu = windows_folder("APPDATA") + r"\Microsoft\Windows\Start Menu\Programs"
         for link in ("Vorn Controller.lnk", "Vorn Controller Programs.lnk",
                      "Vorn Controller Eye Test.lnk"):
             self.assertTrue(os.path.isfile(unix_path(start_menu + "\\" + link)), link)
-        entry = stored("HKCU" + UNINSTALL_KEY[4:], 32)
+        entry = stored("HKCU" + UNINSTALL_KEY[4:], VIEW)
         self.assertEqual(entry.get("QuietUninstallString"), f'"{folder}\\uninstall.exe" /S')
         self.assertEqual(machine_keys(), machine, "the install for me wrote under HKLM")
 
         self.assertEqual(run("wine", folder + r"\uninstall.exe", "/S", check=False).returncode, 0)
         self.assertTrue(wait_until(lambda: not os.path.exists(unix_path(folder)), 30),
                         "the installed folder stays")
-        self.assertTrue(wait_until(lambda: not key_exists("HKCU" + UNINSTALL_KEY[4:], 32), 10))
+        self.assertTrue(wait_until(lambda: not key_exists("HKCU" + UNINSTALL_KEY[4:], VIEW), 10))
         for key in (CLASS_KEY, PROG_ID_KEY):
-            self.assertFalse(key_exists(classes + key[4:], 32), key)
+            self.assertFalse(key_exists(classes + key[4:], VIEW), key)
         self.assertFalse(key_exists(user_interface, 64))
-        self.assertFalse({"ZEZIZER", "LumoAuto"} & set(stored("HKCU" + RUN_KEY[4:], 32)))
+        self.assertFalse({"ZEZIZER", "LumoAuto"} & set(stored("HKCU" + RUN_KEY[4:], VIEW)))
         self.assertFalse(os.path.exists(unix_path(start_menu + r"\Vorn Controller.lnk")))
         self.assertEqual(machine_keys(), machine, "the uninstall for me changed HKLM")
 
@@ -198,21 +214,21 @@ class InstallTest(unittest.TestCase):
         os.symlink("/proc", os.path.join(PREFIX, "dosdevices", "p:"))
         self.assertEqual(setup(r"/D=P:\ZEZIZER").returncode, 2)
         for key in (CLASS_KEY, UNINSTALL_KEY):
-            self.assertFalse(key_exists(key, 32), key)
+            self.assertFalse(key_exists(key, VIEW), key)
 
         self.assertEqual(setup().returncode, 0, "the silent install failed")
         self.assertTrue(filecmp.cmp(unix_path(INSTALLED), SHIPPED, shallow=False),
-                        "the installer does not carry build/release/ZEZIZER.exe: make dist")
+                        f"the installer does not carry {SHIPPED}")
         for program in PROGRAMS:
             self.assertTrue(os.path.isfile(unix_path(INSTALL_DIR + "\\" + program)), program)
-        server = stored(CLASS_KEY + r"\LocalServer32", 32)["(Default)"]
+        server = stored(CLASS_KEY + r"\LocalServer32", VIEW)["(Default)"]
         self.assertTrue(runs_installed(server), server)
         self.assertTrue(os.path.isfile(unix_path(SHORTCUT)))
         self.assertTrue(os.path.isfile(unix_path(SWITCHER_SHORTCUT)))
         self.assertTrue(os.path.isfile(unix_path(EYE_TEST_SHORTCUT)))
-        self.assertEqual(stored(RUN_KEY, 32).get("ZEZIZER"), f'"{INSTALLED}"')
-        self.assertEqual(stored(RUN_KEY, 32).get("LumoAuto"), f'"{SWITCHER}" --background')
-        entry = stored(UNINSTALL_KEY, 32)
+        self.assertEqual(stored(RUN_KEY, VIEW).get("ZEZIZER"), f'"{INSTALLED}"')
+        self.assertEqual(stored(RUN_KEY, VIEW).get("LumoAuto"), f'"{SWITCHER}" --background')
+        entry = stored(UNINSTALL_KEY, VIEW)
         self.assertEqual((entry["DisplayName"], entry["DisplayVersion"], entry["Publisher"]),
                          ("Vorn Controller", VERSION, "Corvane"))
         self.assertEqual(entry["QuietUninstallString"], f'"{UNINSTALLER}" /S')
@@ -228,7 +244,10 @@ class InstallTest(unittest.TestCase):
         started = controllers()
         self.assertEqual(len(started), 1, started)
         self.assertTrue(runs_installed(started[0][1]), started)
-        self.sends(watch, STEREO_OFF, CSCRIPT_32, "//nologo", "stereo-off.js", cwd=EXAMPLES)
+        if WIN64:
+            print("the 32-bit cscript left out: this machine runs no 32-bit code", file=sys.stderr)
+        cscript = "cscript" if WIN64 else CSCRIPT_32
+        self.sends(watch, STEREO_OFF, cscript, "//nologo", "stereo-off.js", cwd=EXAMPLES)
         self.sends(watch, STEREO_NORMAL, CLIENT64)
 
         # The installed lumoauto, with a rule, watching as after a log-on.
@@ -278,7 +297,7 @@ class InstallTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: not os.path.exists(spare), 30))
         self.assertTrue(os.path.isfile(os.path.join(spare_dir, "notes.txt")))
         self.assertEqual(stored(CONTROLLER_KEY), settings)
-        self.assertFalse(key_exists(UNINSTALL_KEY, 32))
+        self.assertFalse(key_exists(UNINSTALL_KEY, VIEW))
         self.assertEqual(controllers(), [])
 
     def test_machine_folder_and_restarts_without_rights(self):
@@ -292,10 +311,10 @@ class InstallTest(unittest.TestCase):
         for refused in (r"C:\Games\ZEZIZER", r"C:\Program Files Games\ZEZIZER"):
             self.assertEqual(setup(*f"/D={refused}".split()).returncode, 2, refused)
             self.assertFalse(os.path.exists(unix_path(refused)), refused)
-            self.assertFalse(key_exists(CLASS_KEY, 32), refused)
-        folder = r"C:\Program Files (x86)\Vorn Test"
+            self.assertFalse(key_exists(CLASS_KEY, VIEW), refused)
+        folder = PROGRAM_FILES + r"\Vorn Test"
         self.assertEqual(setup(*f"/D={folder}".split()).returncode, 0, "into Program Files")
-        server = stored(CLASS_KEY + r"\LocalServer32", 32)["(Default)"]
+        server = stored(CLASS_KEY + r"\LocalServer32", VIEW)["(Default)"]
         self.assertTrue(runs_installed(server, folder + r"\ZEZIZER.exe"), server)
         self.assertEqual(run("wine", folder + r"\uninstall.exe", "/S", check=False).returncode, 0)
         self.assert_removed(folder)
@@ -346,9 +365,7 @@ class DocumentLinks(unittest.TestCase):
 SKIPPED = 77
 
 if __name__ == "__main__":
-    wine_arch = subprocess.run([os.path.join(TOOLS, "wine-arch")], capture_output=True, text=True)
-    if wine_arch.stdout.strip() == "win64" and "DocumentLinks" not in sys.argv[1:]:
-        print("skipped: this machine runs no 32-bit code, and the installer and what it installs "
-              "are 32-bit programs")
+    if WIN64 and not os.path.isfile(SETUP) and "DocumentLinks" not in sys.argv[1:]:
+        print(f"skipped: no 64-bit test installer {SETUP} (make build makes it)")
         sys.exit(SKIPPED)
     run_suite(sys.argv)

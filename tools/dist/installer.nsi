@@ -33,6 +33,11 @@
 ; started asks IsUserAnAdmin itself. It grants nothing: the restart still asks Windows for consent.
 
 Unicode true
+; The install test's installer on a machine that runs no 32-bit code: the tested tree's 64-bit
+; programs into the 64-bit Program Files and the 64-bit view of the registry. What ships is 32-bit.
+!ifdef ZEZIZER_TEST_AMD64
+    Target amd64-unicode
+!endif
 !macro Require NAME
     !ifndef ${NAME}
         !error "makensis needs -D${NAME}= (make dist passes it)"
@@ -70,7 +75,17 @@ Unicode true
 !define SYNCHRONIZE 0x00100000
 !define WAIT_OBJECT_0 0
 !define SEE_MASK_NOCLOSEPROCESS 0x40
-!define SHELLEXECUTEINFO_SIZE 60
+!ifdef ZEZIZER_TEST_AMD64
+    !define SHELLEXECUTEINFO_SIZE 112
+    ; The padding that aligns a pointer after an int in SHELLEXECUTEINFO: System::Call packs the
+    ; members of a structure.
+    !define ALIGN_POINTER "i 0, "
+    !define PROGRAM_FILES $PROGRAMFILES64
+!else
+    !define SHELLEXECUTEINFO_SIZE 60
+    !define ALIGN_POINTER ""
+    !define PROGRAM_FILES $PROGRAMFILES
+!endif
 !define INFINITE -1
 ; FOLDERID_UserProgramFiles, normally %LOCALAPPDATA%\Programs; KF_FLAG_CREATE.
 !define USER_PROGRAM_FILES "{5CD7AEE2-2219-4A67-B85D-6C9CE15660CB}"
@@ -243,11 +258,12 @@ Function ${UN}RunAsAdministrator
     ; From registers: a quote in a path (the temporary folder of O'Brien) would end a literal.
     StrCpy $5 $EXEPATH
     System::Call "*(i ${SHELLEXECUTEINFO_SIZE}, i ${SEE_MASK_NOCLOSEPROCESS}, p $HWNDPARENT, \
-        w 'runas', w r5, w r1, p 0, i ${SW_SHOWNORMAL}, p 0, p 0, p 0, \
-        p 0, i 0, p 0, p 0) p .r2"
+        w 'runas', w r5, w r1, p 0, i ${SW_SHOWNORMAL}, ${ALIGN_POINTER}p 0, p 0, p 0, \
+        p 0, i 0, ${ALIGN_POINTER}p 0, p 0) p .r2"
     System::Call "shell32::ShellExecuteExW(p r2) i .r0"
     ${If} $0 <> 0
-        System::Call "*$2(i, i, p, p, p, p, p, i, p, p, p, p, i, p, p .r3)"
+        System::Call "*$2(i, i, p, p, p, p, p, i, ${ALIGN_POINTER}p, p, p, p, i, \
+            ${ALIGN_POINTER}p, p .r3)"
         System::Free $2
         HideWindow
         System::Call "kernel32::WaitForSingleObject(p r3, i ${INFINITE})"
@@ -565,7 +581,7 @@ Function TakeScope
         ${EndIf}
         StrCpy $DefaultFolder "$3\ZEZIZER"
     ${ElseIf} $DefaultFolder == ""
-        StrCpy $DefaultFolder "$PROGRAMFILES\ZEZIZER"
+        StrCpy $DefaultFolder "${PROGRAM_FILES}\ZEZIZER"
     ${EndIf}
     StrCpy $INSTDIR $DefaultFolder
     StrCpy $0 1
