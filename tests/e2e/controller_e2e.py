@@ -18,7 +18,7 @@ if len(sys.argv) > 1:
 from wine_desktop import (  # noqa: E402,F401
     AWAY, CODES, CONTROLLER_KEY, DESKTOP_HEIGHT, DESKTOP_WIDTH, MOD_CONTROL, RUNNING_VERSION,
     SETTINGS_KEY, SHOTS, TRAY_ICON, VK_F10, VK_F11, Controller, ControllerTest, Probe, controls,
-    dialog_points, menu_windows, open_desktop, probe, run, run_suite, setUpModule, shown_window,
+    menu_windows, probe, renew_desktop, run, run_suite, setUpModule, shown_window,
     source_ids, store_text, stored, tearDownModule, wait_until, window_named)
 
 
@@ -115,14 +115,11 @@ class TrayMenu(ControllerTest):
 PROPERTIES = "Lumo Controller Properties"
 CENTRE = (DESKTOP_WIDTH // 2, DESKTOP_HEIGHT // 2)
 OPEN_PROPERTIES = ("Up", "Up", "Return")
-# Where the Properties dialog's controls are, in dialog units; ids of what the probe reads.
-MODE_LIST, LCD_LIST, FIRST_HOT_KEY, SECOND_HOT_KEY, APPLY = dialog_points(
-    "IDD_PROPERTIES", "IDC_MODE_LIST", "IDC_LCD_MODE_LIST", "IDC_HOTKEY1", "IDC_HOTKEY2",
-    "IDC_PROPERTIES_APPLY")
-MODE_LIST_ID, LCD_LIST_ID, FIRST_HOT_KEY_ID, FIRST_LABEL_ID = source_ids(
-    "res/resource.h", "IDC_MODE_LIST", "IDC_LCD_MODE_LIST", "IDC_HOTKEY1", "IDC_HOTKEY1_LABEL")
-# The interleave test's OK button, in dialog units.
-TEST_OK = dialog_points("IDD_INTERLEAVE_TEST", "IDOK")
+# The Properties dialog's controls that the tests click or read, and the interleave test's OK.
+MODE_LIST, LCD_LIST, FIRST_HOT_KEY, SECOND_HOT_KEY, APPLY, FIRST_LABEL = source_ids(
+    "res/resource.h", "IDC_MODE_LIST", "IDC_LCD_MODE_LIST", "IDC_HOTKEY1", "IDC_HOTKEY2",
+    "IDC_PROPERTIES_APPLY", "IDC_HOTKEY1_LABEL")
+IDOK = 1
 CTRL_F9, CTRL_F10, CTRL_F11 = 0x200 | 0x78, 0x200 | 0x79, 0x200 | 0x7A
 
 
@@ -146,17 +143,17 @@ class PropertiesDialog(ControllerTest):
         codes = []
         dialog = self.open_properties(watch, codes)
         # Page Flip, two below Interleaved in the opened list.
-        self.screen.click_dialog(dialog, MODE_LIST)
+        self.screen.click_control(dialog, MODE_LIST)
         self.press_in(dialog, "Down", "Down", "Return")
         # LCD Mode 2, one above LCD Mode Off; Set sends it at once.
-        self.screen.click_dialog(dialog, LCD_LIST)
+        self.screen.click_control(dialog, LCD_LIST)
         self.press_in(dialog, "Up", "Return", "alt+e")
         codes.append(6)
         self.seen(watch, codes)
         # The hot-key control takes every key, Alt ones too: Apply is clicked.
-        self.screen.click_dialog(dialog, FIRST_HOT_KEY)
+        self.screen.click_control(dialog, FIRST_HOT_KEY)
         self.press_in(dialog, "ctrl+F9")
-        self.screen.click_dialog(dialog, APPLY)
+        self.screen.click_control(dialog, APPLY)
         self.assertTrue(wait_until(lambda: stored(SETTINGS_KEY)["Mode"] == 1, 5), "not applied")
         self.assertEqual({k: stored(SETTINGS_KEY)[k] for k in ("Mode", "LCD Mode", "Hot-Key 1")},
                          {"Mode": 1, "LCD Mode": 2, "Hot-Key 1": CTRL_F9})
@@ -164,10 +161,10 @@ class PropertiesDialog(ControllerTest):
 
         dialog = self.open_properties(watch, codes)
         shown = controls(PROPERTIES)
-        self.assertEqual({i: shown[i] for i in (MODE_LIST_ID, LCD_LIST_ID, FIRST_HOT_KEY_ID,
-                                                FIRST_LABEL_ID)},
-                         {MODE_LIST_ID: "Page Flip", LCD_LIST_ID: "LCD Mode 2",
-                          FIRST_HOT_KEY_ID: CTRL_F9, FIRST_LABEL_ID: "Stereo - On/Resync:"})
+        self.assertEqual({i: shown[i] for i in (MODE_LIST, LCD_LIST, FIRST_HOT_KEY,
+                                                FIRST_LABEL)},
+                         {MODE_LIST: "Page Flip", LCD_LIST: "LCD Mode 2",
+                          FIRST_HOT_KEY: CTRL_F9, FIRST_LABEL: "Stereo - On/Resync:"})
         self.close(dialog, PROPERTIES)
 
         # In Page Flip the first hot-key resyncs.
@@ -192,11 +189,11 @@ class PropertiesDialog(ControllerTest):
         watch = self.watch()
         codes = []
         dialog = self.open_properties(watch, codes)
-        self.screen.click_dialog(dialog, FIRST_HOT_KEY)
+        self.screen.click_control(dialog, FIRST_HOT_KEY)
         self.press_in(dialog, "ctrl+F11")
-        self.screen.click_dialog(dialog, SECOND_HOT_KEY)
+        self.screen.click_control(dialog, SECOND_HOT_KEY)
         self.press_in(dialog, "ctrl+F10")
-        self.screen.click_dialog(dialog, APPLY)
+        self.screen.click_control(dialog, APPLY)
         self.assertTrue(wait_until(lambda: stored(SETTINGS_KEY)["Hot-Key 1"] == CTRL_F11, 5),
                         "not applied")
         self.assertEqual(stored(SETTINGS_KEY)["Hot-Key 2"], CTRL_F10)
@@ -226,7 +223,7 @@ class PropertiesDialog(ControllerTest):
         codes.append(2)
         self.seen(watch, codes)
         self.assertIsNotNone(shown_window("Reverse Interleaved Mode"), "not renamed")
-        self.screen.click_dialog(test, TEST_OK)
+        self.screen.click_control(test, IDOK)
         codes.append(1000)
         self.seen(watch, codes)
         values = stored(CONTROLLER_KEY)
@@ -311,6 +308,9 @@ class HotKeys(ControllerTest):
             self.assertEqual(front.read_line(5), "gone foreground=front", "a second code window")
 
     def test_a_display_mode_change_during_a_code_gives_it_the_new_screen_for_a_second(self):
+        # The next case needs a desktop at its size with the taskbar, which Wine 10 does not bring
+        # back from 800x600: a new one, once this case's programs have ended.
+        self.addCleanup(lambda: self.assertTrue(renew_desktop(), "Wine's desktop did not end"))
         self.store_matching()
         self.start()
         front = self.front_program()
@@ -328,9 +328,6 @@ class HotKeys(ControllerTest):
                         "the code is not across the new width")
         self.assertEqual(front.read_line(5), "gone foreground=front")
         self.assertGreaterEqual(time.monotonic() - changed, 1.0, "gone within the second")
-        # The next case needs the desktop back at its size with the icon in its place.
-        mode.end()
-        self.assertTrue(open_desktop(30), "the desktop did not come back from 800x600")
 
     def test_a_hot_key_held_by_another_program_stays_its_and_the_others_still_work(self):
         self.store_matching()

@@ -15,6 +15,8 @@
 //   lumo_probe controls TITLE           what the shown window of that title shows: one line
 //                                       "ID TEXT" for each control with an id, a hot-key control's
 //                                       value in hex instead of its text
+//   lumo_probe control-point TITLE ID   the middle of the control with that id in the shown window
+//                                       of that title, on the desktop: "X Y"
 //   lumo_probe play TITLE EXIT_CODE     play the game: show a window of that title in front
 //                                       ("playing PID" on stdout); each line "front" on stdin
 //                                       brings it to the front again; at the end of stdin it ends
@@ -61,7 +63,8 @@ constexpr UINT killedExitCode = 1;
 int usage() {
     std::fputs("usage: lumo_probe wait-ready MS | post-command ID [CLASS] | close | drop-icon | "
                "shell-restarted | hold-hotkey MODS VK | keep-desktop | controls TITLE | "
-               "front-window | display-mode W H | play TITLE EXIT_CODE | front TITLE... | "
+               "control-point TITLE ID | front-window | display-mode W H | play TITLE EXIT_CODE | "
+               "front TITLE... | "
                "terminate PID\n",
                stderr);
     return 2;
@@ -352,6 +355,16 @@ int printControls(const char* title) {
     return 0;
 }
 
+int printControlPoint(const char* title, int id) {
+    HWND window = FindWindowA(nullptr, title);
+    HWND control = window ? GetDlgItem(window, id) : nullptr;
+    RECT place{};
+    if (!control || !GetWindowRect(control, &place))
+        return 1;
+    std::printf("%ld %ld\n", (place.left + place.right) / 2, (place.top + place.bottom) / 2);
+    return 0;
+}
+
 unsigned long number(const char* text) {
     return std::strtoul(text, nullptr, 0);
 }
@@ -376,6 +389,8 @@ int main(int argc, char** argv) {
         return keepDesktop();
     if (argc == 3 && std::strcmp(argv[1], "controls") == 0)
         return printControls(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "control-point") == 0)
+        return printControlPoint(argv[2], static_cast<int>(number(argv[3])));
     if (argc == 2 && std::strcmp(argv[1], "front-window") == 0)
         return frontWindow();
     if (argc == 4 && std::strcmp(argv[1], "display-mode") == 0)

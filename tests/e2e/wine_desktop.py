@@ -43,10 +43,6 @@ VK_F10, VK_F11 = 0x79, 0x7A
 
 # The ink of the test picture's two letters: the left eye's blue "L" and the right eye's red "R".
 LEFT_INK, RIGHT_INK = (28, 72, 168), (176, 36, 36)
-# A dialog's frame under Wine in pixels (left, top with the caption, right, bottom), and the
-# pixels of one dialog unit of MS Sans Serif 8 there, measured from the dialogs on the screen.
-DIALOG_FRAME = (3, 22, 3, 3)
-DIALOG_UNIT = (1.752, 1.623)
 
 # The source tree, from which the ids, the codes and the dialogs' layout are read: a changed one
 # cannot leave the tests behind.
@@ -58,9 +54,6 @@ with open(os.path.join(SOURCE, "tests", "support", "code_table.h"), encoding="ut
              for command, rows in re.findall(r'\{(\d+), "([RGYK]+)"\}', _table.read())}
 COLOURS = {"R": (255, 0, 0), "G": (0, 255, 0), "Y": (255, 255, 0), "K": (0, 0, 0)}
 
-# A drop-down list's template height is its opened list's: its closed box is clicked this many
-# dialog units below its top.
-CLOSED_LIST_MIDDLE = 5
 
 
 def source_ids(header, *names):
@@ -73,23 +66,6 @@ def source_ids(header, *names):
     if missing:
         raise LookupError(f"{header} defines no {', '.join(missing)}")
     return int(found[names[0]]) if len(names) == 1 else [int(found[name]) for name in names]
-
-
-def dialog_points(dialog, *names):
-    """The middle of each named control of a dialog of res/dialogs.rc in dialog units, as
-    click_dialog takes it; one name's point alone."""
-    with open(os.path.join(SOURCE, "res", "dialogs.rc"), encoding="utf-8") as script:
-        body = re.search(rf"^{dialog} DIALOG(?:EX)?\b(.*?)^END$", script.read(), re.M | re.S)
-    points = []
-    for name in names:
-        line = body and re.search(rf'^\s*(\w+)\s+(?:"[^"]*",\s*)?{name},(.*)$', body[1], re.M)
-        if not line:
-            raise LookupError(f"res/dialogs.rc has no control {name} in {dialog}")
-        numbers = [int(field) for field in line[2].split(",") if field.strip().isdigit()]
-        x, y, width, height = numbers[:4]
-        points.append((x + width // 2,
-                       y + (CLOSED_LIST_MIDDLE if line[1] == "COMBOBOX" else height // 2)))
-    return points[0] if len(names) == 1 else points
 
 
 MENU_EXIT = source_ids("src/app/menu_ids.h", "MenuExit")
@@ -259,12 +235,12 @@ class Screen:
             letters += letter
         return letters
 
-    def click_dialog(self, window, units):
-        """A click on a point of a dialog given in dialog units, as its template places controls."""
-        left, top, _, _, _ = window_geometry(window)
-        (x, y), (width, height) = units, DIALOG_UNIT
-        self.click((left - self.x + DIALOG_FRAME[0] + round(x * width),
-                    top - self.y + DIALOG_FRAME[1] + round(y * height)))
+    def click_control(self, window, control_id):
+        """A click in the middle of a control of a shown window, where the window's font and frame
+        have put it (they differ from one Wine to another)."""
+        title = run("xdotool", "getwindowname", str(window)).stdout.strip()
+        x, y = run("wine", PROBE, "control-point", title, str(control_id)).stdout.split()
+        self.click((int(x), int(y)))
 
     def inks_shown(self, window):
         """Whether the test picture's two inks show in the window's part of the screen."""
@@ -673,6 +649,16 @@ def setUpModule():
 
 def tearDownModule():
     desktop_keeper.end()
+
+
+def renew_desktop(timeout=30):
+    """Ends Wine's desktop once no program shows a window on it, and starts another: Wine 10's
+    taskbar does not come back from a display mode change. Whether the old one ended."""
+    global desktop_keeper
+    desktop_keeper.end()
+    ended = wait_until(lambda: desktop_origin() is None, timeout)
+    desktop_keeper = Probe("keep-desktop")
+    return ended and desktop_keeper.answer == "ready"
 
 
 # The version the controller runs with and stores: the build's generated version header states it.
