@@ -20,6 +20,7 @@ from wine_desktop import *  # noqa: E402,F403
 from controller_e2e import ControllerTest, setUpModule, tearDownModule  # noqa: E402,F401
 
 LUMOEYES = os.path.join(BUILD, "lumoeyes.exe")
+TITLE = "Vorn Controller Eye Test"
 STEREO_NORMAL, STEREO_REVERSE, STEREO_RESYNC, STEREO_ON, STEREO_OFF = 1, 2, 3, 4, 1000
 MIDDLE = (DESKTOP_WIDTH // 2, DESKTOP_HEIGHT // 2)
 
@@ -122,6 +123,20 @@ class EyeTest(ControllerTest):
             with self.subTest(arguments=arguments):
                 self.assertEqual(lumoeyes(*arguments).returncode, 2)
         self.assertIn("usage: lumoeyes", lumoeyes("/?").stdout)
+
+    def test_started_without_a_console_it_shows_its_error_in_a_message_box(self):
+        # As from the Start menu: start gives the program no console and no output of its own.
+        process = subprocess.Popen(["timeout", "120", "wine", "start", "/wait", "/unix", LUMOEYES,
+                                    "sideways"], cwd=BUILD, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(stop, process, 1)
+        box = shown_window(TITLE, 30)
+        self.assertIsNotNone(box, "no message box")
+        # A message box: its button, IDOK (its text has no id of its own to read it by).
+        self.assertEqual(controls(TITLE).get(1), "OK")
+        run("xdotool", "key", "--window", box, "Return")
+        stop(process)
+        self.assertEqual(process.returncode, 2)
 
 
 if __name__ == "__main__":

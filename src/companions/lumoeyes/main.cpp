@@ -46,14 +46,20 @@ struct EyeTest {
 
 EyeTest* test = nullptr;
 
-// The controller's own answer is on the screen as its code; a failure is told on the console.
+// On the console, or in a message box above the picture where there is no console.
+void reportError(const std::string& text) {
+    HWND owner = test && IsWindow(test->window) ? test->window : nullptr;
+    ::reportError(text, owner, windowTitle);
+}
+
+// The controller's own answer is on the screen as its code; a failure is told.
 bool send(short command) {
     const SendResult result = sendToController(command);
     if (result.outcome == SendOutcome::Sent)
         return true;
-    writeConsoleOutput(STD_ERROR_HANDLE, result.outcome == SendOutcome::NotRegistered
-                                             ? "lumoeyes: ZEZIZER.LumoCode is not registered.\n"
-                                             : "lumoeyes: cannot reach the Lumo Controller.\n");
+    reportError(result.outcome == SendOutcome::NotRegistered
+                    ? "lumoeyes: ZEZIZER.LumoCode is not registered.\n"
+                    : "lumoeyes: cannot reach the Lumo Controller.\n");
     return false;
 }
 
@@ -242,7 +248,7 @@ void writeTimingReport(const PageFlipper& flip, double seconds, bool json,
             writeConsoleOutput(STD_OUTPUT_HANDLE, noStatisticsJson(why, flip.presenter(), seconds,
                                                                    flip.presentCalls()));
         else
-            writeConsoleOutput(STD_ERROR_HANDLE, noStatisticsText(why));
+            reportError(noStatisticsText(why));
         return;
     }
     const TimingReport report = timingReport(flip.counted(), flip.presenter(), flip.refreshHz(),
@@ -288,7 +294,7 @@ int showTest(HINSTANCE instance, StereoMode mode, const Options& options) {
         if (options.json)
             writeConsoleOutput(STD_OUTPUT_HANDLE, noStatisticsJson(whyNot, {}, 0, 0));
         else
-            writeConsoleOutput(STD_ERROR_HANDLE, "lumoeyes: " + whyNot + "\n");
+            reportError("lumoeyes: " + whyNot + "\n");
         if (running.window)
             DestroyWindow(running.window);
         if (running.picture)
@@ -314,6 +320,7 @@ int showTest(HINSTANCE instance, StereoMode mode, const Options& options) {
             DispatchMessageW(&message);
         }
     }
+    // The report while the picture is up: a message box for it has its owner.
     int measuredExit = ExitCannotRun;
     if (measuring) {
         writeTimingReport(*flip, seconds, options.json, whyNotOther);
@@ -338,7 +345,7 @@ int showTest(HINSTANCE instance, StereoMode mode, const Options& options) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::optional<Options> options = parseOptions(argumentWords());
     if (!options) {
-        writeConsoleOutput(STD_ERROR_HANDLE, usageText);
+        reportError(usageText);
         return ExitUsage;
     }
     if (options->help) {
