@@ -23,6 +23,8 @@ LUMOEYES = os.path.join(BUILD, "lumoeyes.exe")
 TITLE = "Vorn Controller Eye Test"
 STEREO_NORMAL, STEREO_REVERSE, STEREO_RESYNC, STEREO_ON, STEREO_OFF = 1, 2, 3, 4, 1000
 MIDDLE = (DESKTOP_WIDTH // 2, DESKTOP_HEIGHT // 2)
+# The colour of the lines below the views.
+TEXT_INK = (24, 28, 36)
 
 
 def lumoeyes(*arguments):
@@ -110,6 +112,9 @@ class EyeTest(ControllerTest):
             return {"L", "R"} <= frames
 
         self.assertTrue(wait_until(both_eyes_seen, 30), frames)
+        # Its lines, one more than the other pictures have, all fit above the screen's bottom.
+        bottom_row = self.screen.grab(0, DESKTOP_HEIGHT - 1, DESKTOP_WIDTH, 1)[0]
+        self.assertFalse(TEXT_INK in bottom_row, "the last line is cut off")
         self.screen.keys("Escape")
         self.ended(test, STEREO_OFF)
 
