@@ -103,6 +103,7 @@ TEST(PageFlipTiming, AMeasurementOfFiveSecondsEndsWithItsReport) {
     EXPECT_TRUE(*exitCode == 0 || *exitCode == 1 || *exitCode == 3) << *exitCode;
     EXPECT_EQ(report.rfind("{", 0), 0u) << report;
     EXPECT_NE(report.find("\"presentCalls\":"), std::string::npos) << report;
+    EXPECT_NE(report.find("\"presenter\":\""), std::string::npos) << report;
 }
 
 } // namespace
