@@ -200,6 +200,11 @@ def show_lumoauto(screen):
         stop(auto)
 
 
+def eye_ink_shown(screen):
+    return any(LEFT_INK in row or RIGHT_INK in row
+               for row in screen.grab(0, 0, DESKTOP_WIDTH, DESKTOP_HEIGHT))
+
+
 def show_eye_tests(screen):
     """lumoeyes' picture of each mode over the whole screen, as eyes-MODE.png; Esc ends each."""
     for mode in ("interleaved", "over-under", "page-flip"):
@@ -210,6 +215,9 @@ def show_eye_tests(screen):
             if not wait_until(lambda: screen.code_rows()[0] == "R", 10):
                 fail(f"lumoeyes {mode} sent no code")
             wait_for_no_code(screen)
+            # Wine may show the window black for a moment after another test's has gone.
+            if not wait_until(lambda: eye_ink_shown(screen), 10):
+                fail(f"lumoeyes {mode} shows no picture")
             shoot(screen, "eyes-" + mode)
             screen.point_at((DESKTOP_WIDTH // 2, DESKTOP_HEIGHT // 2))
             screen.keys("Escape")

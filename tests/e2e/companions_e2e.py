@@ -20,8 +20,8 @@ if len(sys.argv) > 1:
 from wine_desktop import (  # noqa: E402,F401
     BUILD, CONTROLLER_KEY, DESKTOP_HEIGHT, DESKTOP_WIDTH, GAMES, LEFT_INK, LUMOAUTO_CLASS,
     LUMOAUTO_EXIT, LUMOAUTO_PROBLEMS, LUMOAUTO_STATUS, LUMOAUTO_TITLE, LUMOSEND, RIGHT_INK,
-    RULES_KEY, WINE_TIMEOUT, ControllerTest, Game, Lumoauto, lumoauto, lumoauto_status, probe,
-    register_server, run, run_suite, running_programs, send, setUpModule, shown_window, stop,
+    RULES_KEY, WINE_TIMEOUT, ControllerTest, Game, Lumoauto, controls, lumoauto, lumoauto_status,
+    probe, register_server, run, run_suite, running_programs, send, setUpModule, shown_window, stop,
     store_number, store_text, stored, tearDownModule, wait_until, window_named, windows_path)
 
 
@@ -268,7 +268,10 @@ class SwitchByProgram(ControllerTest):
         self.assertEqual(self.codes(watch, 2), [STEREO_REVERSE, STEREO_OFF])
 
 LUMOEYES = os.path.join(BUILD, "lumoeyes.exe")
+EYE_TEST_TITLE = "Vorn Controller Eye Test"
 MIDDLE = (DESKTOP_WIDTH // 2, DESKTOP_HEIGHT // 2)
+# The colour of the lines below the views.
+TEXT_INK = (24, 28, 36)
 
 
 def lumoeyes(*arguments):
@@ -356,18 +359,36 @@ class EyeTest(ControllerTest):
             return {"L", "R"} <= frames
 
         self.assertTrue(wait_until(both_eyes_seen, 30), frames)
+        # Its lines, one more than the other pictures have, all fit above the screen's bottom.
+        bottom_row = self.screen.grab(0, DESKTOP_HEIGHT - 1, DESKTOP_WIDTH, 1)[0]
+        self.assertFalse(TEXT_INK in bottom_row, "the last line is cut off")
         self.screen.keys("Escape")
         self.ended(test, STEREO_OFF)
 
     def test_the_command_line(self):
         timing = lumoeyes("--timing", "2", "--json")
-        self.assertIn(timing.returncode, (0, 1, 3), timing.stderr)
-        self.assertIsInstance(json.loads(timing.stdout), dict)
+        self.assertIn(timing.returncode, (0, 1, 3), timing.stdout)
+        # Wine has DXGI 1.2: its flip model presents, whether or not it tells statistics.
+        self.assertEqual(json.loads(timing.stdout)["presenter"], "DXGI flip model", timing.stdout)
         for arguments in (("sideways",), ("--json",), ("--timing", "0"), ("over-under", "--timing",
                                                                            "2")):
             with self.subTest(arguments=arguments):
                 self.assertEqual(lumoeyes(*arguments).returncode, 2)
         self.assertIn("usage: lumoeyes", lumoeyes("/?").stdout)
+
+    def test_started_without_a_console_it_shows_its_error_in_a_message_box(self):
+        # As from the Start menu: start gives the program no console and no output of its own.
+        process = subprocess.Popen(["timeout", "120", "wine", "start", "/wait", "/unix", LUMOEYES,
+                                    "sideways"], cwd=BUILD, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(stop, process, 1)
+        box = shown_window(EYE_TEST_TITLE, 30)
+        self.assertIsNotNone(box, "no message box")
+        # A message box: its button, IDOK (its text has no id of its own to read it by).
+        self.assertEqual(controls(EYE_TEST_TITLE).get(1), "OK")
+        run("xdotool", "key", "--window", box, "Return")
+        stop(process)
+        self.assertEqual(process.returncode, 2)
 
 
 if __name__ == "__main__":

@@ -46,21 +46,45 @@ TEST(PageFlipTiming, ADisplayResetIsANewStartNotAMiss) {
     EXPECT_EQ(result.missed(), 0u);
 }
 
+TEST(PageFlipTiming, ReadingsAfterARestartDoNotFollowOnFromThoseBefore) {
+    // The display changed between 20 and 1000 frames: the jump is neither frames nor misses.
+    MissedRefreshes result = counted({{10, 100}, {20, 110}});
+    result.restart();
+    result.add({1000, 5000});
+    result.add({1010, 5012});
+    EXPECT_EQ(result.presented(), 20u);
+    EXPECT_EQ(result.refreshes(), 22u);
+    EXPECT_EQ(result.missed(), 2u);
+    EXPECT_EQ(result.longestRunWithoutMiss(), 10u);
+}
+
+TEST(PageFlipTiming, AReasonOfAnyLengthKeepsItsJsonWhole) {
+    const std::string why(600, 'x');
+    const std::string json = noStatisticsJson(why, {}, 2, 7);
+    EXPECT_NE(json.find(why + "\",\"presenter\":null,\"seconds\":2.000,\"presentCalls\":7}\n"),
+              std::string::npos)
+        << json;
+}
+
 TEST(PageFlipTiming, TheReportTellsTheMissesTheFlickerAndTheExitCode) {
-    const TimingReport report =
-        timingReport(counted({{0, 0}, {100, 100}, {150, 152}, {250, 252}}), 60, 5, 260);
+    const TimingReport report = timingReport(counted({{0, 0}, {100, 100}, {150, 152}, {250, 252}}),
+                                             "DXGI flip model", 60, 5, 260);
     EXPECT_EQ(timingExitCode(report), 1);
     const std::string text = timingText(report);
+    EXPECT_EQ(text.rfind("presenter: DXGI flip model\n", 0), 0u) << text;
     EXPECT_NE(text.find("refreshes missed: 2 of 252"), std::string::npos) << text;
     EXPECT_NE(text.find("longest run without a miss: 100 refreshes"), std::string::npos) << text;
     EXPECT_NE(text.find("below 100 Hz page flip halves the rate for each eye (30 Hz)"),
               std::string::npos)
         << text;
-    EXPECT_EQ(timingJson(report),
-              "{\"refreshHz\":60.000,\"seconds\":5.000,\"presentCalls\":260,\"presented\":250,"
-              "\"refreshes\":252,"
-              "\"missed\":2,\"longestRunWithoutMiss\":100,\"flickers\":true}\n");
-    const TimingReport steady = timingReport(counted({{0, 0}, {600, 600}}), 120, 5, 600);
+    EXPECT_EQ(
+        timingJson(report),
+        "{\"presenter\":\"DXGI flip "
+        "model\",\"refreshHz\":60.000,\"seconds\":5.000,\"presentCalls\":260,\"presented\":250,"
+        "\"refreshes\":252,"
+        "\"missed\":2,\"longestRunWithoutMiss\":100,\"flickers\":true}\n");
+    const TimingReport steady =
+        timingReport(counted({{0, 0}, {600, 600}}), "Direct3D 9Ex", 120, 5, 600);
     EXPECT_EQ(timingExitCode(steady), 0);
     EXPECT_EQ(timingText(steady).find("flickers"), std::string::npos);
 }
@@ -79,6 +103,7 @@ TEST(PageFlipTiming, AMeasurementOfFiveSecondsEndsWithItsReport) {
     EXPECT_TRUE(*exitCode == 0 || *exitCode == 1 || *exitCode == 3) << *exitCode;
     EXPECT_EQ(report.rfind("{", 0), 0u) << report;
     EXPECT_NE(report.find("\"presentCalls\":"), std::string::npos) << report;
+    EXPECT_NE(report.find("\"presenter\":\""), std::string::npos) << report;
 }
 
 } // namespace

@@ -28,6 +28,9 @@ constexpr wchar_t windowTitle[] = L"Vorn Controller Eye Test";
 constexpr DWORD firstTestEndWaitMs = 15000;
 // How often the page-flip picture tells its missed refreshes again.
 constexpr double liveLineSeconds = 1.0;
+// How long a measurement presents, before it counts, for the first statistics that tell of
+// presents reaching the screen.
+constexpr double statisticsWaitSeconds = 1.0;
 
 // The one eye test on the screen: its mode, the glasses as they were, its picture. A measurement
 // leaves the glasses alone.
@@ -37,18 +40,26 @@ struct EyeTest {
     bool reverse;
     bool measuring;
     HBITMAP picture = nullptr;
+    // The window whose end ends the test.
+    HWND window = nullptr;
 };
 
 EyeTest* test = nullptr;
 
-// The controller's own answer is on the screen as its code; a failure is told on the console.
+// On the console, or in a message box above the picture where there is no console.
+void reportError(const std::string& text) {
+    HWND owner = test && IsWindow(test->window) ? test->window : nullptr;
+    ::reportError(text, owner, windowTitle);
+}
+
+// The controller's own answer is on the screen as its code; a failure is told.
 bool send(short command) {
     const SendResult result = sendToController(command);
     if (result.outcome == SendOutcome::Sent)
         return true;
-    writeConsoleOutput(STD_ERROR_HANDLE, result.outcome == SendOutcome::NotRegistered
-                                             ? "lumoeyes: ZEZIZER.LumoCode is not registered.\n"
-                                             : "lumoeyes: cannot reach the Lumo Controller.\n");
+    reportError(result.outcome == SendOutcome::NotRegistered
+                    ? "lumoeyes: ZEZIZER.LumoCode is not registered.\n"
+                    : "lumoeyes: cannot reach the Lumo Controller.\n");
     return false;
 }
 
@@ -95,7 +106,8 @@ LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         DestroyWindow(window);
         return 0;
     case WM_DESTROY:
-        PostQuitMessage(0);
+        if (window == test->window)
+            PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -115,17 +127,25 @@ void endRunningTest() {
         WaitForSingleObject(process.get(), firstTestEndWaitMs);
 }
 
-HWND createTestWindow(HINSTANCE instance, SIZE screen) {
+bool registerTestWindowClass(HINSTANCE instance) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = testWindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = lumoeyesWindowClass;
-    if (!RegisterClassExW(&windowClass))
-        return nullptr;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+HWND createTestWindow(HINSTANCE instance, SIZE screen) {
     return CreateWindowExW(WS_EX_TOPMOST, lumoeyesWindowClass, windowTitle, WS_POPUP, 0, 0,
                            screen.cx, screen.cy, nullptr, nullptr, instance, nullptr);
+}
+
+void showInFront(HWND window) {
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    UpdateWindow(window);
 }
 
 double secondsSince(LARGE_INTEGER start) {
@@ -147,14 +167,14 @@ bool handleMessages() {
     return true;
 }
 
-std::wstring liveLines(const PageFlip& flip, double seconds) {
+std::wstring liveLines(const PageFlipper& flip, double seconds) {
     if (!flip.statisticsReported())
         return keyLines(ModePageFlip) + L"\nmissed refreshes: this system does not tell";
     return keyLines(ModePageFlip) + L"\n" + missedLine(flip.counted().missed(), seconds);
 }
 
 // Frames in turns until the window goes or, when measuring, the seconds are over.
-double presentFrames(PageFlip& flip, int timingSeconds) {
+double presentFrames(PageFlipper& flip, int timingSeconds) {
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     double nextLiveLine = liveLineSeconds;
@@ -172,23 +192,75 @@ double presentFrames(PageFlip& flip, int timingSeconds) {
     return seconds;
 }
 
-void writeTimingReport(const PageFlip& flip, double seconds, bool json) {
+// Presents until the statistics tell of presents reaching the screen, or the wait is over; false
+// when they did not.
+bool statisticsCome(PageFlipper& flip) {
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    while (!flip.statisticsReported() && secondsSince(start) < statisticsWaitSeconds) {
+        if (!handleMessages()) {
+            // For the loop that follows, which ends on it.
+            PostQuitMessage(0);
+            break;
+        }
+        flip.presentNext();
+    }
+    return flip.statisticsReported();
+}
+
+// A measurement needs statistics. Where DXGI presents without them, Direct3D 9Ex measures in its
+// place if it tells them, in a window of its own: a window that a flip-model swap chain presented
+// to takes no other presenter. Otherwise the first stays, and the reason why 9Ex does not measure
+// either comes back for the report.
+std::string presenterWithStatistics(HINSTANCE instance, SIZE screen, const TestViews& views,
+                                    std::unique_ptr<PageFlipper>& flip) {
+    if (statisticsCome(*flip) || flip->presenter() != dxgiPresenter || !IsWindow(test->window))
+        return {};
+    std::unique_ptr<PageFlipper> other = direct3d9Flipper();
+    HWND otherWindow = createTestWindow(instance, screen);
+    std::string why = "no window for Direct3D 9Ex";
+    if (otherWindow && other->start(otherWindow, screen, views, keyLines(ModePageFlip))) {
+        showInFront(otherWindow);
+        if (statisticsCome(*other)) {
+            HWND first = test->window;
+            test->window = otherWindow;
+            flip = std::move(other);
+            DestroyWindow(first);
+            return {};
+        }
+        why = other->whyNoStatistics();
+    } else if (otherWindow) {
+        why = other->whyNot();
+    }
+    other.reset();
+    if (otherWindow)
+        DestroyWindow(otherWindow);
+    SetForegroundWindow(test->window);
+    return why;
+}
+
+void writeTimingReport(const PageFlipper& flip, double seconds, bool json,
+                       const std::string& whyNotOther) {
     if (!flip.statisticsReported()) {
-        const std::string why = flip.whyNoStatistics();
-        writeConsoleOutput(json ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE,
-                           json ? noStatisticsJson(why, seconds, flip.presentCalls())
-                                : noStatisticsText(why));
+        const std::string why =
+            flip.whyNoStatistics() + (whyNotOther.empty() ? "" : "; " + whyNotOther);
+        if (json)
+            writeConsoleOutput(STD_OUTPUT_HANDLE, noStatisticsJson(why, flip.presenter(), seconds,
+                                                                   flip.presentCalls()));
+        else
+            reportError(noStatisticsText(why));
         return;
     }
-    const TimingReport report =
-        timingReport(flip.counted(), flip.refreshHz(), seconds, flip.presentCalls());
+    const TimingReport report = timingReport(flip.counted(), flip.presenter(), flip.refreshHz(),
+                                             seconds, flip.presentCalls());
     writeConsoleOutput(STD_OUTPUT_HANDLE, json ? timingJson(report) : timingText(report));
 }
 
-int timingExit(const PageFlip& flip) {
+int timingExit(const PageFlipper& flip) {
     if (!flip.statisticsReported())
         return ExitCannotRun;
-    return timingExitCode(timingReport(flip.counted(), flip.refreshHz(), 0, flip.presentCalls()));
+    return timingExitCode(
+        timingReport(flip.counted(), flip.presenter(), flip.refreshHz(), 0, flip.presentCalls()));
 }
 
 // The picture in its window until the window goes; --timing's seconds when measuring. The glasses
@@ -208,30 +280,39 @@ int showTest(HINSTANCE instance, StereoMode mode, const Options& options) {
         ReleaseDC(nullptr, screenDc);
     }
     test = &running;
-    HWND window = views.loaded() ? createTestWindow(instance, screen) : nullptr;
-    PageFlip flip;
-    const bool flips = window && mode == ModePageFlip;
-    if (!window || (!flips && !running.picture) ||
-        (flips && !flip.start(window, screen, views, keyLines(mode)))) {
-        const std::string why = flips ? "page flip cannot run: " + flip.whyNot()
-                                      : std::string("cannot show the test picture");
-        writeConsoleOutput(options.json ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE,
-                           options.json ? noStatisticsJson(why, 0, 0) : "lumoeyes: " + why + "\n");
-        if (window)
-            DestroyWindow(window);
+    running.window = views.loaded() && registerTestWindowClass(instance)
+                         ? createTestWindow(instance, screen)
+                         : nullptr;
+    const bool flips = running.window && mode == ModePageFlip;
+    std::string whyNot = "cannot show the test picture";
+    std::unique_ptr<PageFlipper> flip;
+    if (flips) {
+        flip = startPageFlip(running.window, screen, views, keyLines(mode), whyNot);
+        whyNot = "page flip cannot run: " + whyNot;
+    }
+    if (!running.window || (!flips && !running.picture) || (flips && !flip)) {
+        if (options.json)
+            writeConsoleOutput(STD_OUTPUT_HANDLE, noStatisticsJson(whyNot, {}, 0, 0));
+        else
+            reportError("lumoeyes: " + whyNot + "\n");
+        if (running.window)
+            DestroyWindow(running.window);
         if (running.picture)
             DeleteObject(running.picture);
         test = nullptr;
         return ExitCannotRun;
     }
-    ShowWindow(window, SW_SHOW);
-    SetForegroundWindow(window);
-    UpdateWindow(window);
+    showInFront(running.window);
+    std::string whyNotOther;
+    if (measuring) {
+        whyNotOther = presenterWithStatistics(instance, screen, views, flip);
+        flip->beginMeasurement();
+    }
     // The picture is up before the code: the controller's code window opens above it.
     const bool switched = measuring || send(stereoOnCommand(mode, running.reverse));
     double seconds = 0;
     if (switched && flips) {
-        seconds = presentFrames(flip, options.timingSeconds);
+        seconds = presentFrames(*flip, options.timingSeconds);
     } else {
         MSG message;
         while (switched && GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -239,15 +320,21 @@ int showTest(HINSTANCE instance, StereoMode mode, const Options& options) {
             DispatchMessageW(&message);
         }
     }
-    if (IsWindow(window))
-        DestroyWindow(window);
+    // The report while the picture is up: a message box for it has its owner.
+    int measuredExit = ExitCannotRun;
+    if (measuring) {
+        writeTimingReport(*flip, seconds, options.json, whyNotOther);
+        measuredExit = timingExit(*flip);
+    }
+    // The presenter goes before its window.
+    flip.reset();
+    if (IsWindow(running.window))
+        DestroyWindow(running.window);
     if (running.picture)
         DeleteObject(running.picture);
     test = nullptr;
-    if (measuring) {
-        writeTimingReport(flip, seconds, options.json);
-        return timingExit(flip);
-    }
+    if (measuring)
+        return measuredExit;
     if (!switched)
         return ExitCannotRun;
     return send(restoringCommand(running.before)) ? ExitDone : ExitCannotRun;
@@ -258,7 +345,7 @@ int showTest(HINSTANCE instance, StereoMode mode, const Options& options) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::optional<Options> options = parseOptions(argumentWords());
     if (!options) {
-        writeConsoleOutput(STD_ERROR_HANDLE, usageText);
+        reportError(usageText);
         return ExitUsage;
     }
     if (options->help) {

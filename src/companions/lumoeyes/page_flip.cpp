@@ -1,155 +1,84 @@
 #include "lumoeyes/page_flip.h"
 
+#include <d3d9.h>
+
 #include <cstdio>
 
 namespace {
 
-using Direct3DCreate9Function = IDirect3D9*(WINAPI*)(UINT);
-using Direct3DCreate9ExFunction = HRESULT(WINAPI*)(UINT, IDirect3D9Ex**);
-
-// Presents queued ahead of the screen: two, so that a present waits for a refresh rather than
-// the program falling behind by a whole queue.
-constexpr UINT frameLatency = 2;
-constexpr UINT flipBackBuffers = 2;
-
-std::string hexError(HRESULT error) {
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(error));
-    return text;
+// The errors that the reasons for no statistics name.
+const char* errorName(HRESULT error) {
+    switch (error) {
+    case DXGI_ERROR_FRAME_STATISTICS_DISJOINT:
+        return "DXGI_ERROR_FRAME_STATISTICS_DISJOINT";
+    case E_NOTIMPL:
+        return "E_NOTIMPL";
+    case E_NOINTERFACE:
+        return "E_NOINTERFACE";
+    case D3DERR_INVALIDCALL:
+        return "D3DERR_INVALIDCALL";
+    }
+    return nullptr;
 }
 
 } // namespace
 
-PageFlip::~PageFlip() {
-    for (ComPtr<IDirect3DSurface9>& frame : frames_)
-        frame.reset();
-    swapChainEx_.reset();
-    deviceEx_.reset();
-    device_.reset();
-    direct3d_.reset();
-    if (library_)
-        FreeLibrary(library_);
+std::string errorText(HRESULT error) {
+    char text[64];
+    const unsigned long code = static_cast<unsigned long>(error);
+    if (const char* name = errorName(error))
+        std::snprintf(text, sizeof(text), "0x%08lX %s", code, name);
+    else
+        std::snprintf(text, sizeof(text), "0x%08lX", code);
+    return text;
 }
 
-bool PageFlip::fail(const char* what, HRESULT error) {
-    whyNot_ = std::string(what) + " (error " + hexError(error) + ")";
+void PageFlipper::beginMeasurement() {
+    counted_ = MissedRefreshes{};
+    presentCalls_ = 0;
+}
+
+bool PageFlipper::fail(const char* what, HRESULT error) {
+    whyNot_ = presenter_ + ": " + what + " (error " + errorText(error) + ")";
     return false;
 }
 
-bool PageFlip::start(HWND window, SIZE screen, const TestViews& views, const std::wstring& lines) {
-    views_ = &views;
-    screen_ = screen;
-    library_ = LoadLibraryW(L"d3d9.dll");
-    if (!library_)
-        return fail("Direct3D 9 is not installed", HRESULT_FROM_WIN32(GetLastError()));
-    // Direct3D 9Ex, and with it the frame statistics and the flip model, came with Vista and 7.
-    const auto createEx = reinterpret_cast<Direct3DCreate9ExFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library_, "Direct3DCreate9Ex")));
-    const auto create = reinterpret_cast<Direct3DCreate9Function>(
-        reinterpret_cast<void*>(GetProcAddress(library_, "Direct3DCreate9")));
-    ComPtr<IDirect3D9Ex> direct3dEx;
-    if (createEx && SUCCEEDED(createEx(D3D_SDK_VERSION, direct3dEx.put())))
-        direct3d_ = ComPtr<IDirect3D9>(direct3dEx.get());
-    else if (create)
-        *direct3d_.put() = create(D3D_SDK_VERSION);
-    if (!direct3d_)
-        return fail("Direct3D cannot start: no 3D device", E_FAIL);
-    D3DDISPLAYMODE mode{};
-    if (SUCCEEDED(direct3d_->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode)))
-        refreshHz_ = mode.RefreshRate;
-
-    D3DPRESENT_PARAMETERS parameters{};
-    parameters.BackBufferWidth = static_cast<UINT>(screen.cx);
-    parameters.BackBufferHeight = static_cast<UINT>(screen.cy);
-    parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-    parameters.BackBufferCount = flipBackBuffers;
-    parameters.hDeviceWindow = window;
-    parameters.Windowed = TRUE;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_ONE;
-    // Windowed, so that the controller's code window can open above the picture.
-    const DWORD behaviour = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE;
-    HRESULT result = E_FAIL;
-    if (direct3dEx) {
-        // The flip model (Windows 7 and later), else the classic copy.
-        for (const D3DSWAPEFFECT effect : {D3DSWAPEFFECT_FLIPEX, D3DSWAPEFFECT_DISCARD}) {
-            parameters.SwapEffect = effect;
-            D3DPRESENT_PARAMETERS asked = parameters;
-            result = direct3dEx->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                                behaviour, &asked, nullptr, deviceEx_.put());
-            if (SUCCEEDED(result))
-                break;
-        }
-        if (SUCCEEDED(result)) {
-            device_ = ComPtr<IDirect3DDevice9>(deviceEx_.get());
-            deviceEx_->SetMaximumFrameLatency(frameLatency);
-            ComPtr<IDirect3DSwapChain9> swapChain;
-            if (SUCCEEDED(device_->GetSwapChain(0, swapChain.put())))
-                swapChain->QueryInterface(__uuidof(IDirect3DSwapChain9Ex), swapChainEx_.putVoid());
-        }
-    } else {
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.BackBufferCount = 1;
-        result = direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, behaviour,
-                                         &parameters, device_.put());
-    }
-    if (FAILED(result))
-        return fail("Direct3D cannot start: no 3D device", result);
-    for (ComPtr<IDirect3DSurface9>& frame : frames_) {
-        result = device_->CreateOffscreenPlainSurface(static_cast<UINT>(screen.cx),
-                                                      static_cast<UINT>(screen.cy), D3DFMT_X8R8G8B8,
-                                                      D3DPOOL_DEFAULT, frame.put(), nullptr);
-        if (FAILED(result))
-            return fail("Direct3D cannot hold the frames", result);
-    }
-    redraw(lines);
-    return true;
-}
-
-void PageFlip::redraw(const std::wstring& lines) {
-    const RECT whole{0, 0, screen_.cx, screen_.cy};
-    for (int eye = 0; eye < 2; ++eye) {
-        HDC dc = nullptr;
-        if (FAILED(frames_[eye]->GetDC(&dc)))
-            continue;
-        views_->draw(dc, whole, eye == 0 ? Eye::Left : Eye::Right, lines);
-        frames_[eye]->ReleaseDC(dc);
-    }
-}
-
-void PageFlip::presentNext() {
-    ComPtr<IDirect3DSurface9> backBuffer;
-    if (SUCCEEDED(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.put())))
-        device_->StretchRect(frames_[nextEye_].get(), nullptr, backBuffer.get(), nullptr,
-                             D3DTEXF_NONE);
-    backBuffer.reset();
-    if (deviceEx_)
-        deviceEx_->PresentEx(nullptr, nullptr, nullptr, nullptr, 0);
-    else
-        device_->Present(nullptr, nullptr, nullptr, nullptr);
-    ++presentCalls_;
-    nextEye_ = 1 - nextEye_;
-    readStatistics();
-}
-
-void PageFlip::readStatistics() {
-    if (!swapChainEx_) {
-        statisticsError_ = E_NOINTERFACE;
-        return;
-    }
-    D3DPRESENTSTATS statistics{};
-    const HRESULT result = swapChainEx_->GetPresentStats(&statistics);
+void PageFlipper::addReading(HRESULT result, const FrameStatistics& reading) {
     if (FAILED(result)) {
         statisticsError_ = result;
+        // The counts after a display change do not follow on from those before it.
+        if (result == DXGI_ERROR_FRAME_STATISTICS_DISJOINT)
+            counted_.restart();
         return;
     }
-    statisticsReported_ = true;
-    counted_.add({statistics.PresentCount, statistics.PresentRefreshCount});
+    // A reading that never moves tells nothing: statistics count once presents reach it.
+    if (!readingTaken_) {
+        readingTaken_ = true;
+        firstReading_ = reading;
+    } else if (reading.presentCount != firstReading_.presentCount) {
+        statisticsReported_ = true;
+    }
+    counted_.add(reading);
 }
 
-std::string PageFlip::whyNoStatistics() const {
-    if (!deviceEx_)
-        return "Direct3D 9Ex is missing, and with it the present statistics";
-    if (!swapChainEx_)
-        return "the swap chain has no present statistics (IDirect3DSwapChain9Ex)";
-    return "IDirect3DSwapChain9Ex::GetPresentStats answers error " + hexError(statisticsError_);
+std::string PageFlipper::statisticsFailure(const char* call) const {
+    const std::string what = presenter_ + ": " + call;
+    if (readingTaken_)
+        return what + " answers, but its present count stays at " +
+               std::to_string(firstReading_.presentCount);
+    if (FAILED(statisticsError_))
+        return what + " answers error " + errorText(statisticsError_);
+    return what + " was not asked: nothing was presented";
+}
+
+std::unique_ptr<PageFlipper> startPageFlip(HWND window, SIZE screen, const TestViews& views,
+                                           const std::wstring& lines, std::string& whyNot) {
+    whyNot.clear();
+    for (auto make : {dxgiFlipper, direct3d9Flipper}) {
+        std::unique_ptr<PageFlipper> flipper = make();
+        if (flipper->start(window, screen, views, lines))
+            return flipper;
+        whyNot += (whyNot.empty() ? "" : "; ") + flipper->whyNot();
+    }
+    return nullptr;
 }

@@ -12,7 +12,7 @@ constexpr int viewSize = 256;
 constexpr COLORREF surroundColour = RGB(164, 176, 194);
 constexpr COLORREF textColour = RGB(24, 28, 36);
 constexpr int textLinesHeightShare = 6; // one sixth of the area is for the lines
-constexpr int fontHeightDivisor = 6;    // the lines' band holds about six lines, wrapped ones too
+constexpr int fontHeightDivisor = 6;    // the lines' band holds about six lines
 constexpr int smallestFont = 10;
 
 constexpr wchar_t whatToSee[] =
@@ -20,6 +20,33 @@ constexpr wchar_t whatToSee[] =
     L"check).\n"
     L"The disc floats in front of the grid when the eyes are in the right order and sinks behind "
     L"it when they are swapped.\n";
+
+constexpr UINT linesFormat = DT_CENTER | DT_NOPREFIX | DT_WORDBREAK;
+
+HFONT linesFont(int height) {
+    return CreateFontW(-height, 0, 0, 0, FW_SEMIBOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                       L"Tahoma");
+}
+
+// The largest font up to the given height whose wrapped lines fit the band, else the smallest: the
+// lines wrap into more of them on a narrow screen, and the last one, which page flip adds, would
+// be cut off.
+HFONT fittedFont(HDC dc, const std::wstring& text, const RECT& band, int height) {
+    for (;; --height) {
+        HFONT font = linesFont(height);
+        if (height <= smallestFont)
+            return font;
+        RECT needed = band;
+        HGDIOBJ old = SelectObject(dc, font);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                  linesFormat | DT_CALCRECT);
+        SelectObject(dc, old);
+        if (needed.bottom <= band.bottom)
+            return font;
+        DeleteObject(font);
+    }
+}
 
 HBITMAP screenBitmap(HDC dc, SIZE size, const TestViews& views, Eye eye, const RECT& area,
                      const std::wstring& lines) {
@@ -58,17 +85,13 @@ void TestViews::draw(HDC dc, const RECT& area, Eye eye, const std::wstring& line
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchBlt(dc, left, area.top, side, side, source.get(), eye == Eye::Left ? 0 : viewSize, 0,
                viewSize, viewSize, SRCCOPY);
-    HFONT font =
-        CreateFontW(-std::max(smallestFont, textHeight / fontHeightDivisor), 0, 0, 0, FW_SEMIBOLD,
-                    0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                    NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    RECT text{area.left, area.top + side, area.right, area.bottom};
+    const std::wstring all = whatToSee + lines;
+    HFONT font = fittedFont(dc, all, text, std::max(smallestFont, textHeight / fontHeightDivisor));
     HGDIOBJ oldFont = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, textColour);
-    RECT text{area.left, area.top + side, area.right, area.bottom};
-    const std::wstring all = whatToSee + lines;
-    DrawTextW(dc, all.c_str(), static_cast<int>(all.size()), &text,
-              DT_CENTER | DT_NOPREFIX | DT_WORDBREAK);
+    DrawTextW(dc, all.c_str(), static_cast<int>(all.size()), &text, linesFormat);
     SelectObject(dc, oldFont);
     DeleteObject(font);
 }

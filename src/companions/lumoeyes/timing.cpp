@@ -35,9 +35,17 @@ void MissedRefreshes::add(const FrameStatistics& reading) {
     run_ = 0;
 }
 
-TimingReport timingReport(const MissedRefreshes& counted, double refreshHz, double seconds,
-                          uint64_t presentCalls) {
-    return {refreshHz,
+void MissedRefreshes::restart() {
+    started_ = false;
+    if (run_ > longestRun_)
+        longestRun_ = run_;
+    run_ = 0;
+}
+
+TimingReport timingReport(const MissedRefreshes& counted, const std::string& presenter,
+                          double refreshHz, double seconds, uint64_t presentCalls) {
+    return {presenter,
+            refreshHz,
             seconds,
             presentCalls,
             counted.presented(),
@@ -48,9 +56,11 @@ TimingReport timingReport(const MissedRefreshes& counted, double refreshHz, doub
 
 namespace {
 
+// As long as the text needs: a reason may be long.
 std::string formatted(const char* format, auto... values) {
-    char text[512];
-    std::snprintf(text, sizeof(text), format, values...);
+    const int length = std::snprintf(nullptr, 0, format, values...);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    std::snprintf(text.data(), text.size() + 1, format, values...);
     return text;
 }
 
@@ -61,7 +71,8 @@ unsigned long long whole(uint64_t value) {
 } // namespace
 
 std::string timingText(const TimingReport& report) {
-    std::string text = formatted("refresh rate: %.0f Hz\n", report.refreshHz);
+    std::string text = "presenter: " + report.presenter + "\n";
+    text += formatted("refresh rate: %.0f Hz\n", report.refreshHz);
     text +=
         formatted("frames presented: %llu in %.0f s\n", whole(report.presented), report.seconds);
     text +=
@@ -78,23 +89,27 @@ std::string timingText(const TimingReport& report) {
 }
 
 std::string timingJson(const TimingReport& report) {
-    return formatted(
-        "{\"refreshHz\":%.3f,\"seconds\":%.3f,\"presentCalls\":%llu,\"presented\":%llu,"
-        "\"refreshes\":%llu,\"missed\":%llu,\"longestRunWithoutMiss\":%llu,"
-        "\"flickers\":%s}\n",
-        report.refreshHz, report.seconds, whole(report.presentCalls), whole(report.presented),
-        whole(report.refreshes), whole(report.missed), whole(report.longestRunWithoutMiss),
-        jsonBool(report.refreshHz > 0 && report.refreshHz < flickerFreeHz));
+    return formatted("{\"presenter\":%s,\"refreshHz\":%.3f,\"seconds\":%.3f,\"presentCalls\":%llu,"
+                     "\"presented\":%llu,"
+                     "\"refreshes\":%llu,\"missed\":%llu,\"longestRunWithoutMiss\":%llu,"
+                     "\"flickers\":%s}\n",
+                     jsonString(report.presenter).c_str(), report.refreshHz, report.seconds,
+                     whole(report.presentCalls), whole(report.presented), whole(report.refreshes),
+                     whole(report.missed), whole(report.longestRunWithoutMiss),
+                     jsonBool(report.refreshHz > 0 && report.refreshHz < flickerFreeHz));
 }
 
 std::string noStatisticsText(const std::string& why) {
     return "lumoeyes: this system does not report frame statistics: " + why + "\n";
 }
 
-std::string noStatisticsJson(const std::string& why, double seconds, uint64_t presentCalls) {
-    return formatted(
-        "{\"statistics\":false,\"reason\":%s,\"seconds\":%.3f,\"presentCalls\":%llu}\n",
-        jsonString(why).c_str(), seconds, whole(presentCalls));
+std::string noStatisticsJson(const std::string& why, const std::string& presenter, double seconds,
+                             uint64_t presentCalls) {
+    return formatted("{\"statistics\":false,\"reason\":%s,\"presenter\":%s,\"seconds\":%.3f,"
+                     "\"presentCalls\":%llu}\n",
+                     jsonString(why).c_str(),
+                     presenter.empty() ? "null" : jsonString(presenter).c_str(), seconds,
+                     whole(presentCalls));
 }
 
 int timingExitCode(const TimingReport& report) {

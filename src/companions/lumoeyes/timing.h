@@ -20,6 +20,9 @@ struct FrameStatistics {
 class MissedRefreshes {
   public:
     void add(const FrameStatistics& reading);
+    // The next reading is a new start: the counts before it do not lead on to it (the display
+    // changed). The run so far ends there.
+    void restart();
 
     uint64_t presented() const { return presented_; }
     uint64_t refreshes() const { return refreshes_; }
@@ -38,6 +41,8 @@ class MissedRefreshes {
 };
 
 struct TimingReport {
+    // What presented the frames: "DXGI flip model", "Direct3D 9Ex".
+    std::string presenter;
     double refreshHz;
     double seconds;
     // Presents the program made, whether or not the statistics tell of them.
@@ -48,8 +53,8 @@ struct TimingReport {
     uint64_t longestRunWithoutMiss;
 };
 
-TimingReport timingReport(const MissedRefreshes& counted, double refreshHz, double seconds,
-                          uint64_t presentCalls);
+TimingReport timingReport(const MissedRefreshes& counted, const std::string& presenter,
+                          double refreshHz, double seconds, uint64_t presentCalls);
 
 // Below this rate page flip's half for each eye flickers.
 inline constexpr double flickerFreeHz = 100.0;
@@ -57,9 +62,11 @@ inline constexpr double flickerFreeHz = 100.0;
 // The report for a person, every line ended, and for a script, one JSON object on one line.
 std::string timingText(const TimingReport& report);
 std::string timingJson(const TimingReport& report);
-// The one line of a system that reports no frame statistics, and its JSON.
+// The one line of a system that reports no frame statistics, and its JSON; the presenter that
+// presented the frames, or none where none started.
 std::string noStatisticsText(const std::string& why);
-std::string noStatisticsJson(const std::string& why, double seconds, uint64_t presentCalls);
+std::string noStatisticsJson(const std::string& why, const std::string& presenter, double seconds,
+                             uint64_t presentCalls);
 
 // 0 when no refresh was missed, 1 when some were.
 int timingExitCode(const TimingReport& report);

@@ -2,6 +2,7 @@
 
 #include "common/com_ptr.h"
 #include "common/names.h"
+#include "common/system_library.h"
 #include "common/utf8.h"
 #include "client/controller_client.h"
 #include "lumowatch/check_verdict.h"
@@ -30,37 +31,12 @@ std::optional<DisplayMode> primaryMode() {
                        mode.dmBitsPerPel};
 }
 
-// The library from the system folder only, never one of the same name beside the program.
-class SystemLibrary {
-  public:
-    explicit SystemLibrary(const char* name) {
-        char folder[MAX_PATH];
-        const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-        if (length && length < MAX_PATH)
-            module_ = LoadLibraryA((std::string(folder) + "\\" + name).c_str());
-    }
-    ~SystemLibrary() {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    SystemLibrary(const SystemLibrary&) = delete;
-    SystemLibrary& operator=(const SystemLibrary&) = delete;
-
-    FARPROC function(const char* name) const {
-        return module_ ? GetProcAddress(module_, name) : nullptr;
-    }
-
-  private:
-    HMODULE module_ = nullptr;
-};
-
 // The colour space of the output that shows the primary screen; DXGI 1.6 (later Windows 10)
 // tells it; dxgi.dll is looked up at run time, as an older system lacks it or its newer parts.
 std::optional<uint32_t> primaryColourSpace() {
     const SystemLibrary dxgi("dxgi.dll");
     using CreateFactory = HRESULT(WINAPI*)(REFIID, void**);
-    const auto createFactory = reinterpret_cast<CreateFactory>(
-        reinterpret_cast<void (*)()>(dxgi.function("CreateDXGIFactory1")));
+    const auto createFactory = dxgi.function<CreateFactory>("CreateDXGIFactory1");
     ComPtr<IDXGIFactory1> factory;
     if (!createFactory || FAILED(createFactory(__uuidof(IDXGIFactory1), factory.putVoid())))
         return std::nullopt;
