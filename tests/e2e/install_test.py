@@ -85,6 +85,13 @@ def unix_path(windows_path):
     return run("winepath", "-u", windows_path).stdout.strip()
 
 
+def gone(windows_path):
+    """Whether a folder is gone. Wine's lookup of a name fails while its folder is being removed:
+    the folder above is looked up, and the name joined here."""
+    above, name = windows_path.rsplit("\\", 1)
+    return not os.path.exists(os.path.join(unix_path(above), name))
+
+
 def key_exists(key, view):
     return run("wine", "reg", "query", key, f"/reg:{view}", check=False).returncode == 0
 
@@ -149,7 +156,7 @@ class InstallTest(unittest.TestCase):
     def assert_removed(self, folder):
         """Nothing is left of an installation for everyone into FOLDER."""
         # The uninstaller goes on in a copy of itself after the one started has ended.
-        self.assertTrue(wait_until(lambda: not os.path.exists(unix_path(folder)), 30),
+        self.assertTrue(wait_until(lambda: gone(folder), 30),
                         f"the installed folder {folder} stays")
         self.assertTrue(wait_until(lambda: not key_exists(UNINSTALL_KEY, VIEW), 10))
         for key in INSTALLED_KEYS:
@@ -194,7 +201,7 @@ class InstallTest(unittest.TestCase):
         self.assertEqual(machine_keys(), machine, "the install for me wrote under HKLM")
 
         self.assertEqual(run("wine", folder + r"\uninstall.exe", "/S", check=False).returncode, 0)
-        self.assertTrue(wait_until(lambda: not os.path.exists(unix_path(folder)), 30),
+        self.assertTrue(wait_until(lambda: gone(folder), 30),
                         "the installed folder stays")
         self.assertTrue(wait_until(lambda: not key_exists("HKCU" + UNINSTALL_KEY[4:], VIEW), 10))
         for key in (CLASS_KEY, PROG_ID_KEY):

@@ -181,7 +181,11 @@ def delete_settings():
 # --- the X screen that shows the Wine desktop ------------------------------------------------
 
 def window_geometry(window_id):
-    info = run("xwininfo", "-id", str(window_id)).stdout
+    """Place, size and whether it is shown; a window that went after it was found is not."""
+    found = run("xwininfo", "-id", str(window_id), check=False)
+    if found.returncode != 0:
+        return 0, 0, 0, 0, False
+    info = found.stdout
     field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
     return (field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
             field("Height"), "IsViewable" in info)
