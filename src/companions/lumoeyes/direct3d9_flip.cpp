@@ -14,11 +14,6 @@ namespace {
 using Direct3DCreate9Function = IDirect3D9*(WINAPI*)(UINT);
 using Direct3DCreate9ExFunction = HRESULT(WINAPI*)(UINT, IDirect3D9Ex**);
 
-// Presents queued ahead of the screen: two, so that a present waits for a refresh rather than
-// the program falling behind by a whole queue.
-constexpr UINT frameLatency = 2;
-constexpr UINT flipBackBuffers = 2;
-
 class Direct3D9Flipper : public PageFlipper {
   public:
     Direct3D9Flipper() { presenter_ = direct3d9ExPresenter; }
@@ -37,9 +32,6 @@ class Direct3D9Flipper : public PageFlipper {
     ComPtr<IDirect3DDevice9Ex> deviceEx_;
     ComPtr<IDirect3DSwapChain9Ex> swapChainEx_;
     ComPtr<IDirect3DSurface9> frames_[2];
-    const TestViews* views_ = nullptr;
-    SIZE screen_{};
-    int nextEye_ = 0;
 };
 
 bool Direct3D9Flipper::start(HWND window, SIZE screen, const TestViews& views,
@@ -68,7 +60,7 @@ bool Direct3D9Flipper::start(HWND window, SIZE screen, const TestViews& views,
     parameters.BackBufferWidth = static_cast<UINT>(screen.cx);
     parameters.BackBufferHeight = static_cast<UINT>(screen.cy);
     parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-    parameters.BackBufferCount = flipBackBuffers;
+    parameters.BackBufferCount = flipBuffers;
     parameters.hDeviceWindow = window;
     parameters.Windowed = TRUE;
     parameters.PresentationInterval = D3DPRESENT_INTERVAL_ONE;

@@ -13,10 +13,6 @@
 
 namespace {
 
-// Presents queued ahead of the screen: two, so that a present waits for a refresh rather than
-// the program falling behind by a whole queue.
-constexpr UINT frameLatency = 2;
-constexpr UINT flipBuffers = 2;
 // GDI draws into these: 32 bits in DXGI's order, as GetDC asks.
 constexpr DXGI_FORMAT frameFormat = DXGI_FORMAT_B8G8R8A8_UNORM;
 // A window that nobody sees takes no frames; a present then comes back at once.
@@ -43,9 +39,6 @@ class DxgiFlipper : public PageFlipper {
     ComPtr<ID3D11Texture2D> backBuffer_;
     ComPtr<ID3D11Texture2D> frames_[2];
     ComPtr<IDXGISurface1> frameSurfaces_[2];
-    const TestViews* views_ = nullptr;
-    SIZE screen_{};
-    int nextEye_ = 0;
 };
 
 bool DxgiFlipper::start(HWND window, SIZE screen, const TestViews& views,

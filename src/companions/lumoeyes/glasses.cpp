@@ -32,8 +32,7 @@ GlassesState storedGlassesState() {
     state.active = storedNumber(controllerKeyPath, "Active") == 1;
     state.reverse = storedNumber(controllerKeyPath, "Reverse") != 0;
     const int32_t mode = storedNumber(settingsKeyPath, "Mode");
-    if (mode == static_cast<int32_t>(ModePageFlip) ||
-        mode == static_cast<int32_t>(ModeOverUnder))
+    if (mode == static_cast<int32_t>(ModePageFlip) || mode == static_cast<int32_t>(ModeOverUnder))
         state.mode = static_cast<StereoMode>(mode);
     return state;
 }

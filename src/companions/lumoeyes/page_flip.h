@@ -17,6 +17,12 @@ inline constexpr char dxgiPresenter[] = "DXGI flip model";
 inline constexpr char direct3d9ExPresenter[] = "Direct3D 9Ex";
 inline constexpr char direct3d9Presenter[] = "Direct3D 9";
 
+// Presents queued ahead of the screen: two, so that a present waits for a refresh rather than
+// the program falling behind by a whole queue.
+inline constexpr UINT frameLatency = 2;
+// The swap chain's buffers: the one on the screen and the one drawn into.
+inline constexpr UINT flipBuffers = 2;
+
 class PageFlipper {
   public:
     PageFlipper() = default;
@@ -59,6 +65,9 @@ class PageFlipper {
     std::string whyNot_;
     double refreshHz_ = 0;
     uint64_t presentCalls_ = 0;
+    const TestViews* views_ = nullptr;
+    SIZE screen_{};
+    int nextEye_ = 0;
 
   private:
     HRESULT statisticsError_ = S_OK;
