@@ -192,6 +192,7 @@ class UnregisteredServer : public testing::Test {
         ASSERT_NE(controller_.waitForMainWindow(), nullptr);
     }
     void TearDown() override {
+        controller_.exit();
         removeServerKeys();
         CoUninitialize();
     }
