@@ -386,7 +386,13 @@ class EyeTest(ControllerTest):
         self.assertIsNotNone(box, "no message box")
         # A message box: its button, IDOK (its text has no id of its own to read it by).
         self.assertEqual(controls(EYE_TEST_TITLE).get(1), "OK")
-        run("xdotool", "key", "--window", box, "Return")
+        # Return to the box's X window, looked up again should Wine have replaced it meanwhile.
+        def answered():
+            box = window_named(EYE_TEST_TITLE)
+            return box is not None and run("xdotool", "key", "--window", box, "Return",
+                                           check=False).returncode == 0
+
+        self.assertTrue(wait_until(answered, 10), "Return did not reach the box")
         stop(process)
         self.assertEqual(process.returncode, 2)
 
